@@ -1,0 +1,17 @@
+// ID3v1 reader internals.
+#pragma once
+
+#include <cstdint>
+
+#include "kelid3.h"
+
+namespace kelid3 {
+
+// One unlinked frame holding one field made of `count` bytes at `source`:
+// FIELD_STRING (with `encoding`) copies them and adds a NUL; FIELD_UINT takes
+// the byte at `source` as its number. Null, after a log line, when either
+// block cannot be had.
+id3_frame *id3_parse_v1_frame(const uint8_t *source, uint32_t count, uint32_t id, uint32_t kind,
+                              uint32_t encoding);
+
+}  // namespace kelid3
