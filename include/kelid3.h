@@ -62,8 +62,8 @@ extern "C" {
  * significant byte: KELID3_ID('T','I','T','2') == 0x54495432. An ID3v2.2
  * identifier without a four-letter successor keeps its three characters in the
  * low 24 bits: KELID3_ID(0,'C','R','M'). */
-#define KELID3_ID(a, b, c, d)                                                    \
-    (((uint32_t)(uint8_t)(a) << 24) | ((uint32_t)(uint8_t)(b) << 16) |          \
+#define KELID3_ID(a, b, c, d)                                          \
+    (((uint32_t)(uint8_t)(a) << 24) | ((uint32_t)(uint8_t)(b) << 16) | \
      ((uint32_t)(uint8_t)(c) << 8) | (uint32_t)(uint8_t)(d))
 
 /* Field kinds (id3_field.type). */
@@ -83,12 +83,12 @@ extern "C" {
 
 /* Result codes: negative; non-negative results are byte counts or sizes. */
 enum kelid3_result {
-    KELID3_EINVAL = -22,  /* invalid arguments */
-    KELID3_ENOMEM = -12,  /* out of memory (kelid3_tag_query: null buffer) */
-    KELID3_EBADTAG = -9,  /* malformed tag, or unsupported ID3v2 version */
-    KELID3_ERANGE = -34,  /* frame size 0 or above 0x80000 bytes */
-    KELID3_ENOTAG = -77,  /* neither "TAG" nor a valid "ID3" header */
-    KELID3_ENOTIMPL = -1  /* operation not implemented */
+    KELID3_EINVAL = -22, /* invalid arguments */
+    KELID3_ENOMEM = -12, /* out of memory (kelid3_tag_query: null buffer) */
+    KELID3_EBADTAG = -9, /* malformed tag, or unsupported ID3v2 version */
+    KELID3_ERANGE = -34, /* frame size 0 or above 0x80000 bytes */
+    KELID3_ENOTAG = -77, /* neither "TAG" nor a valid "ID3" header */
+    KELID3_ENOTIMPL = -1 /* operation not implemented */
 };
 
 /* ---- Records ------------------------------------------------------------ */
@@ -116,26 +116,26 @@ struct id3_field {
 /* One frame of a tag. */
 typedef struct id3_frame id3_frame;
 struct id3_frame {
-    struct id3_frame *next; /* next frame of the tag, or NULL */
-    uint32_t id;            /* frame identifier, see KELID3_ID */
-    uint32_t flags;         /* ID3v2.3/2.4: the two frame flag bytes, big-endian;
-                               otherwise 0 */
-    uint32_t size;          /* content bytes, not counting the frame header; ID3v1:
-                               the width of the field (30, 4, 1) or the genre name's
-                               length */
+    struct id3_frame *next;   /* next frame of the tag, or NULL */
+    uint32_t id;              /* frame identifier, see KELID3_ID */
+    uint32_t flags;           /* ID3v2.3/2.4: the two frame flag bytes, big-endian;
+                                 otherwise 0 */
+    uint32_t size;            /* content bytes, not counting the frame header; ID3v1:
+                                 the width of the field (30, 4, 1) or the genre name's
+                                 length */
     struct id3_field *fields; /* first field, or NULL */
 };
 
 /* A parse result. */
 typedef struct id3_tag id3_tag;
 struct id3_tag {
-    uint32_t version;     /* KELID3_VERSION_V1 (0x00010000), or 0x00020000 +
-                             (major << 8) + revision for ID3v2 */
-    uint32_t flags;       /* ID3v2: the header's flags byte (0x40 extended header,
-                             0x10 footer); ID3v1: 0 */
-    uint32_t size;        /* ID3v2: tag size from the header, excluding the 10-byte
-                             header, plus 10 with a footer; ID3v1: 128 */
-    uint32_t header_size; /* ID3v2: 10 (an extended header is not added); ID3v1: 3 */
+    uint32_t version;         /* KELID3_VERSION_V1 (0x00010000), or 0x00020000 +
+                                 (major << 8) + revision for ID3v2 */
+    uint32_t flags;           /* ID3v2: the header's flags byte (0x40 extended header,
+                                 0x10 footer); ID3v1: 0 */
+    uint32_t size;            /* ID3v2: tag size from the header, excluding the 10-byte
+                                 header, plus 10 with a footer; ID3v1: 128 */
+    uint32_t header_size;     /* ID3v2: 10 (an extended header is not added); ID3v1: 3 */
     struct id3_frame *frames; /* first frame, or NULL. ID3v2 frames stand in the
                                  reverse of their order in the tag. */
 };

@@ -1,0 +1,219 @@
+// The walk over the frames of an ID3v2 tag: frame headers of every version,
+// their identifiers, flags and sizes, the caller's selection, and the decoded
+// frames linked into the tag.
+#include <cstdint>
+
+#include "tag/bytes.h"
+#include "tag/log.h"
+#include "tag/records.h"
+#include "v2/v2.h"
+
+namespace kelid3 {
+namespace {
+
+// A frame header is only read when this many bytes remain, for every version.
+constexpr uint32_t kMinFrameHeaderRoom = 10;
+
+// Frame flags that make the scanner pass a frame over: its content cannot be
+// read as it stands. ID3v2.4 positions, and ID3v2.3's own.
+constexpr uint32_t kV24Compressed = 0x0008;
+constexpr uint32_t kV24Encrypted = 0x0004;
+constexpr uint32_t kV24Unsynchronised = 0x0002;
+constexpr uint32_t kV23Compressed = 0x0080;
+constexpr uint32_t kV23Encrypted = 0x0040;
+
+bool is_v22_family(uint32_t version) {
+    return version == kVersion20 || version == kVersion21 || version == kVersion22;
+}
+
+// Positions past 4 GiB are shown as 0xFFFFFFFF.
+uint32_t shown(uint64_t pos) {
+    return pos > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(pos);
+}
+
+bool is_id_char(uint32_t c) {
+    return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
+}
+
+// True when `id` is one of the `ids` before its terminating 0.
+bool is_selected(const uint32_t *ids, uint32_t id) {
+    for (; *ids != 0; ++ids) {
+        if (*ids == id) return true;
+    }
+    return false;
+}
+
+}  // namespace
+
+bool is_valid_frame_identifier(uint32_t version, uint32_t id) {
+    unsigned chars = 0;
+    if (is_v22_family(version)) {
+        chars = 3;
+    } else if (version == kVersion23 || version == kVersion24) {
+        chars = 4;
+    } else {
+        ID3_LOG(ERROR, "unknown version");
+        return false;
+    }
+    // From the last character to the first.
+    for (unsigned i = 0; i < chars; ++i) {
+        const uint32_t c = (id >> (8 * i)) & 0xFF;
+        if (!is_id_char(c)) {
+            ID3_LOG(INFO, "illegal frame identifier: 0x%08x, tag version 0x%08x, x 0x%02x", id,
+                    version, static_cast<int>(static_cast<int8_t>(c)));
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace kelid3
+
+extern "C" int32_t id3_parse_v2x_body(const void *buf, uint32_t len, id3_tag *tag,
+                                      const uint32_t *ids) {
+    using namespace kelid3;
+    const auto *bytes = static_cast<const uint8_t *>(buf);
+    const uint32_t version = tag->version;
+    // Kept in 64 bits: a frame passed over may claim up to 4 GiB, and the
+    // position must never wrap back to an earlier frame.
+    uint64_t pos = 0;
+    int32_t result = 0;
+    FramePtr frame;  // the record in hand, reused until a frame is linked
+
+    for (;;) {
+        ID3_LOG(TRACE, "inbuf: %u/%u (0x%x/0x%x) tag->header_size %u, tag->size %u", shown(pos),
+                len, shown(pos), len, tag->header_size, tag->size);
+        if (pos > len) {
+            ID3_LOG(ERROR, "Malformed tag ??? (or bug?) inbuf: %d/%d", shown(pos), len);
+            result = KELID3_EBADTAG;
+            break;
+        }
+        if (len - pos < kMinFrameHeaderRoom) {
+            ID3_LOG(INFO, "end of buffer reached");
+            break;
+        }
+        // The header's size counts the bytes behind the tag header, so this
+        // limit ends the scan ten bytes before the frames' end.
+        const uint32_t limit = tag->size - tag->header_size;
+        if (pos == limit) {
+            ID3_LOG(INFO, "scanned tag completedly: size %d (excluding header)", tag->size);
+            break;
+        }
+        if (pos > limit) {
+            ID3_LOG(INFO,
+                    "scanned beyond tag. Malformed input ??? (or bug?) size: %u inbuf: %u/%u "
+                    "(0x%x/0x%x)",
+                    tag->size, shown(pos), len, shown(pos), len);
+        }
+
+        if (!frame) {
+            frame = new_frame();
+            if (!frame) {
+                ID3_LOG(INFO, "unable to malloc new buffer.");
+                return KELID3_ENOMEM;
+            }
+        }
+        frame->next = nullptr;
+        frame->fields = nullptr;
+
+        const uint8_t *header = bytes + pos;
+        uint32_t header_length = 0;
+        bool from_pic = false;
+        if (is_v22_family(version)) {
+            frame->id = be24(header);
+            if (!is_valid_frame_identifier(version, frame->id)) {
+                ID3_LOG(WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
+                        ID3_ID_CHARS(frame->id), shown(pos), len);
+                break;
+            }
+            from_pic = frame->id == threecc("PIC");
+            frame->id = map_v22_frame_identifier(frame->id);
+            frame->size = be24(header + 3);
+            frame->flags = 0;
+            header_length = 6;
+        } else if (version == kVersion23 || version == kVersion24) {
+            frame->id = be32(header);
+            if (!is_valid_frame_identifier(version, frame->id)) {
+                ID3_LOG(WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
+                        ID3_ID_CHARS(frame->id), shown(pos), len);
+                break;
+            }
+            if (version == kVersion23) {
+                frame->size = be32(header + 4);
+            } else {
+                if (any_top_bit(header + 4)) {
+                    ID3_LOG(WARN, "illegal size: 0x%08x. Not syncsafe as it should be.",
+                            le32(header + 4));
+                }
+                frame->size = syncsafe32(header + 4);
+            }
+            frame->flags = be16(header + 8);
+            header_length = 10;
+        } else {
+            ID3_LOG(ERROR, "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
+                    (version >> 16) & 0xFF, (version >> 8) & 0xFF, version & 0xFF);
+            result = KELID3_EBADTAG;
+            break;
+        }
+        const uint32_t size = frame->size;
+        const uint32_t flags = frame->flags;
+
+        uint32_t compressed = flags & kV24Compressed;
+        uint32_t encrypted = flags & kV24Encrypted;
+        if (version == kVersion23) {
+            compressed |= flags & kV23Compressed;
+            encrypted |= flags & kV23Encrypted;
+        }
+        const uint32_t unsynchronised = flags & kV24Unsynchronised;
+        if (compressed != 0 || encrypted != 0 || unsynchronised != 0) {
+            ID3_LOG(INFO, "skipping %s%s%s frame: %08x %c%c%c%c %u bytes, flags: %08x",
+                    compressed != 0 ? "compressed," : "", encrypted != 0 ? "encrypted," : "",
+                    unsynchronised != 0 ? "unsync'd" : "", frame->id, ID3_ID_CHARS(frame->id), size,
+                    flags);
+            pos += uint64_t{header_length} + size;
+            continue;
+        }
+
+        // The format's sizes are 32-bit: a frame end past 4 GiB only comes from a
+        // size out of range, which the size check below reports.
+        const uint64_t end = pos + header_length + size;
+        const bool wraps = end > UINT32_MAX;
+        if (end > len && !(wraps && size > kMaxFrameSize)) {
+            ID3_LOG(INFO, "frame beyond buffer end: %08x %c%c%c%c", frame->id,
+                    ID3_ID_CHARS(frame->id));
+            break;
+        }
+        pos += header_length;
+        if (size == 0 || size > kMaxFrameSize) {
+            ID3_LOG(ERROR, "frame size: %u. Stop here.", size);
+            result = KELID3_ERANGE;
+            break;
+        }
+        ID3_LOG(TRACE, "frame: %c%c%c%c, size: %d (0x%x) flags: 0x%04x [%d,%d]",
+                ID3_ID_CHARS(frame->id), size, size, flags, shown(pos), shown(pos + size));
+
+        if (ids != nullptr) {
+            if (!is_selected(ids, frame->id)) {
+                pos += size;
+                continue;
+            }
+            ID3_LOG(TRACE, "found requested id %08x, %c%c%c%c", frame->id, ID3_ID_CHARS(frame->id));
+        }
+
+        const int decoded = id3_parse_v2_frame(
+            frame.get(), bytes + pos, from_pic ? PictureLayout::kPic : PictureLayout::kApic);
+        if (decoded < 0) {
+            result = KELID3_EBADTAG;
+            break;
+        }
+        pos += size;
+        if (decoded == kDecoded) {
+            link_frame(tag, std::move(frame));
+        } else {
+            ID3_LOG(INFO, "unable to parse v2 frame: id=%08x, %c%c%c%c. Skipping it.", frame->id,
+                    ID3_ID_CHARS(frame->id));
+        }
+    }
+    // The record in hand, if any, is released with the handle.
+    return result != 0 ? result : static_cast<int32_t>(pos);
+}
