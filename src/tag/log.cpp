@@ -10,7 +10,7 @@ extern "C" int id3_log(const char *func, int line, const char *level, const char
     std::fprintf(stderr, "[%s: %d] %s: ", func, line, level);
     va_list args;
     va_start(args, fmt);
-    std::vfprintf(stderr, fmt, args);
+    vfprintf(stderr, fmt, args);
     va_end(args);
     return std::fputc('\n', stderr);
 }

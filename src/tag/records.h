@@ -42,8 +42,9 @@ FramePtr new_frame();
 // is exhausted.
 FieldPtr new_field(uint32_t type, size_t bytes, bool zeroed = false);
 
-// Puts a finished frame at the head of the tag's list; the tag owns it now.
-inline void link_frame(id3_tag *tag, FramePtr frame) {
+// Takes the finished frame out of its handle and puts it at the head of the
+// tag's list; the tag owns it now and the handle is empty.
+inline void link_frame(id3_tag *tag, FramePtr &frame) {
     frame->next = tag->frames;
     tag->frames = frame.release();
 }

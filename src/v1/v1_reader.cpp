@@ -85,12 +85,12 @@ extern "C" int id3_parse_v1_body(const void *buf, uint32_t len, id3_tag *tag) {
         FramePtr frame{
             id3_parse_v1_frame(body + text.offset, text.width, text.id, FIELD_STRING, 0)};
         if (!frame) return KELID3_ENOMEM;
-        link_frame(tag, std::move(frame));
+        link_frame(tag, frame);
     }
     if (body[kTrackMarker] == 0 && body[kTrack] != 0) {
         FramePtr frame{id3_parse_v1_frame(body + kTrack, 1, fourcc("TRCK"), FIELD_UINT, 0)};
         if (!frame) return KELID3_ENOMEM;
-        link_frame(tag, std::move(frame));
+        link_frame(tag, frame);
     }
 
     const uint32_t genre = body[kGenre];
@@ -103,7 +103,7 @@ extern "C" int id3_parse_v1_body(const void *buf, uint32_t len, id3_tag *tag) {
                                       fourcc("TCON"), FIELD_STRING, 0)};
     if (!frame) return KELID3_ENOMEM;
     id3_frame *tcon = frame.get();
-    link_frame(tag, std::move(frame));
+    link_frame(tag, frame);
 
     // The number goes in front of the name. Should it not be had, the frame
     // stays linked with its name alone and the caller releases the tag.

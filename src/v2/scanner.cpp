@@ -208,7 +208,7 @@ extern "C" int32_t id3_parse_v2x_body(const void *buf, uint32_t len, id3_tag *ta
         }
         pos += size;
         if (decoded == kDecoded) {
-            link_frame(tag, std::move(frame));
+            link_frame(tag, frame);
         } else {
             ID3_LOG(INFO, "unable to parse v2 frame: id=%08x, %c%c%c%c. Skipping it.", frame->id,
                     ID3_ID_CHARS(frame->id));
