@@ -1,5 +1,6 @@
 /* A C99 caller: builds an ID3v2.3 and an ID3v1 tag, parses them and walks the
  * records with nothing but the public header. Exits non-zero on a mismatch. */
+#include <stddef.h>
 #include <stdio.h>
 #include <string.h>
 
@@ -35,6 +36,19 @@ int main(void) {
     id3_tag *tag = NULL;
     const id3_frame *frame = NULL;
     const id3_field *field = NULL;
+
+    /* The records are 32-bit words and pointers in the documented order, the
+     * same on 32-bit targets (no padding) and 64-bit ones. */
+    CHECK(offsetof(id3_tag, frames) == 16 && offsetof(id3_tag, header_size) == 12);
+    CHECK(offsetof(id3_frame, id) == sizeof(void *) &&
+          offsetof(id3_frame, size) == sizeof(void *) + 8);
+    CHECK(offsetof(id3_frame, fields) == (sizeof(void *) == 4 ? 16u : 24u));
+    CHECK(offsetof(id3_field, next) == sizeof(void *) &&
+          offsetof(id3_field, data) == 2 * sizeof(void *));
+    CHECK(offsetof(id3_field, encoding) == 3 * sizeof(void *) &&
+          offsetof(id3_field, size) == offsetof(id3_field, encoding));
+    CHECK(offsetof(id3_field, length) == 3 * sizeof(void *) + 4 &&
+          sizeof(id3_field) == 3 * sizeof(void *) + 8);
 
     memcpy(v2, "ID3\3", 4);
     len += text_frame(v2 + len, "TIT2", "Hello");
