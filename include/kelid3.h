@@ -67,9 +67,9 @@ extern "C" {
      ((uint32_t)(uint8_t)(c) << 8) | (uint32_t)(uint8_t)(d))
 
 /* Field kinds (id3_field.type). */
-#define FIELD_STRING 1u /* text bytes and encoding */
-#define FIELD_BLOB 2u   /* binary data (picture data) */
-#define FIELD_UINT 3u   /* a number held in `data` itself */
+#define FIELD_STRING 1 /* text bytes and encoding */
+#define FIELD_BLOB 2   /* binary data (picture data) */
+#define FIELD_UINT 3   /* a number held in `data` itself */
 
 /* Text encoding bytes of ID3v2 text (id3_field.encoding). */
 #define KELID3_ENC_ISO8859 0u /* ISO-8859-1 */
@@ -84,8 +84,11 @@ extern "C" {
 /* Result codes: negative; non-negative results are byte counts or sizes. */
 enum kelid3_result {
     KELID3_EINVAL = -22, /* invalid arguments */
-    KELID3_ENOMEM = -12, /* out of memory (kelid3_tag_query: null buffer) */
-    KELID3_EBADTAG = -9, /* malformed tag, or unsupported ID3v2 version */
+    KELID3_ENOMEM = -12, /* out of memory for a tag, frame or ID3v1 field record
+                            (kelid3_tag_query: null buffer) */
+    KELID3_EBADTAG = -9, /* malformed tag, unsupported ID3v2 version, or out of
+                            memory for an ID3v2 text field (out of memory for a
+                            picture only leaves that frame out) */
     KELID3_ERANGE = -34, /* frame size 0 or above 0x80000 bytes */
     KELID3_ENOTAG = -77, /* neither "TAG" nor a valid "ID3" header */
     KELID3_ENOTIMPL = -1 /* operation not implemented */
@@ -152,19 +155,24 @@ extern KELID3_API const uint32_t id3v2_extheader_size; /* 4 */
 
 /* Tells whether a tag begins at buf. Returns 128 for an ID3v1 block ("TAG",
  * len >= 3); for an ID3v2 header (len >= 14) its tag size, which does not count
- * the 10-byte header (read size + 10 bytes to hold the whole tag); 0 when no tag
- * is there; KELID3_ENOMEM (-12) when buf is NULL. Logs the header's lines. */
+ * the 10-byte header but counts a 10-byte footer (read size + 10 bytes from the
+ * start to hold the whole tag); 0 when no tag is there or len < 14;
+ * KELID3_ENOMEM (-12) when buf is NULL. Logs the header's lines. */
 KELID3_API int32_t kelid3_tag_query(const void *buf, uint32_t len);
 
 /* Parses the tag at the start of buf (len bytes, at least 10) into a new
  * id3_tag stored in *tag. An ID3v1 tag is expected as its 128 bytes; an ID3v2
  * tag at the start of the file. ids: NULL for all ID3v2 frames, or a 0-ended
  * array of frame identifiers to decode (ignored for ID3v1).
- * Returns the bytes consumed (>= 0) and stores the tag, which the caller then
- * owns and releases with kelid3_tag_free; a previous *tag is overwritten, not
- * released. On failure returns KELID3_EINVAL, KELID3_ENOMEM, KELID3_EBADTAG,
- * KELID3_ERANGE, KELID3_ENOTAG, or 0 for a "TAG" buffer shorter than 128 bytes;
- * *tag is left unchanged and nothing stays allocated. buf is only read. */
+ * On success stores the tag, which the caller then owns and releases with
+ * kelid3_tag_free (a previous *tag is overwritten, not released), and returns
+ * a count >= 0: 128 for ID3v1; for ID3v2 the offset from buf at which the frame
+ * scan stopped, except that when the scan stopped short of the header's size
+ * and len exceeds that size, the header's size (which leaves out the 10-byte
+ * header) is returned instead. On failure returns KELID3_EINVAL,
+ * KELID3_ENOMEM, KELID3_EBADTAG, KELID3_ERANGE, KELID3_ENOTAG, or 0 for a "TAG"
+ * buffer shorter than 128 bytes; *tag is left unchanged and nothing stays
+ * allocated. buf is only read. */
 KELID3_API int32_t kelid3_tag_parse(const void *buf, uint32_t len, id3_tag **tag,
                                     const uint32_t *ids);
 
@@ -195,9 +203,11 @@ KELID3_API const char *kelid3_field_description(uint32_t id);
 
 /* Converts a UTF-8 (encoding 3) or UTF-16 (1, 2) FIELD_STRING into a new
  * NUL-terminated ISO-8859-1 string; characters above 255 become '{' (UTF-8) or
- * 0xB7 (UTF-16). Returns NULL for NULL, a field of another kind, an ISO-8859-1
- * field (encoding 0: use its bytes as they are), malformed UTF-8 or memory
- * exhaustion. The caller releases the result with free(). */
+ * 0xB7 (UTF-16), and UTF-16 surrogate pairs are dropped. A UTF-16 byte-order
+ * mark decides the byte order; without one, big-endian. Returns NULL for NULL,
+ * a field of another kind, an ISO-8859-1 field (encoding 0: use its bytes as
+ * they are) or any other encoding, malformed UTF-8, UTF-16 text shorter than
+ * 2 bytes, or memory exhaustion. The caller releases the result with free(). */
 KELID3_API char *kelid3_field_to_iso8859(const id3_field *field);
 
 /* Not implemented: logs "NYI!" and returns NULL. */
@@ -221,8 +231,9 @@ KELID3_API int id3_parse_v1_header(const void *buf, uint32_t len, id3_tag *tag);
  * KELID3_ENOMEM (frames built so far stay linked: release the tag). */
 KELID3_API int id3_parse_v1_body(const void *body, uint32_t len, id3_tag *tag);
 
-/* 1 when buf begins with an acceptable ID3v2 header, else 0. Reads 10 bytes;
- * len is not examined. */
+/* 1 when buf begins with "ID3", version and revision bytes other than 0xFF
+ * and a syncsafe size, else 0. The version itself is judged by
+ * id3_parse_v2x_header. Reads 10 bytes; len is not examined. */
 KELID3_API int id3_match_v2x(const void *buf, uint32_t len);
 
 /* Reads the ID3v2 header into tag (version, flags, size, header_size). Returns
