@@ -54,10 +54,9 @@ extern "C" int id3_parse_v2x_header(const void *buf, uint32_t len, id3_tag *tag)
 
     uint32_t result = id3v2_header_size;
     if (tag->flags & kFlagExtendedHeader) {
-        if (len < kHeaderWithExtLength) {
-            ID3_LOG(WARN, "extended header beyond buffer: %u bytes. Stop here.", len);
-            return 0;
-        }
+        // Its length lies behind the input: refused without reading it (the
+        // caller reports the refusal).
+        if (len < kHeaderWithExtLength) return 0;
         // Taken to include its own four length bytes, for every version.
         const uint32_t ext_length = syncsafe32(p + id3v2_header_size);
         ID3_LOG(INFO, "found extended header. Length: %u", ext_length);

@@ -10,33 +10,25 @@ void __real_free(void *p);
 }
 
 namespace {
-std::atomic<long> g_count{0};
-std::atomic<long> g_fail_at{0};
-std::atomic<long> g_live{0};
+std::atomic<long> g_count{0}, g_fail_at{0}, g_live{0};
 
-// True when this allocation is the one asked to fail.
-bool take_turn() {
-    const long n = ++g_count;
-    const long fail_at = g_fail_at.load();
-    return fail_at != 0 && n == fail_at;
+// Null when this is the allocation asked to fail, else what `get` obtains.
+template <typename Get>
+void *allocate(Get get) {
+    if (++g_count == g_fail_at) return nullptr;
+    void *p = get();
+    if (p != nullptr) ++g_live;
+    return p;
 }
 }  // namespace
 
 extern "C" {
 void *__wrap_malloc(size_t size) {
-    if (take_turn()) return nullptr;
-    void *p = __real_malloc(size);
-    if (p != nullptr) ++g_live;
-    return p;
+    return allocate([=] { return __real_malloc(size); });
 }
-
 void *__wrap_calloc(size_t count, size_t size) {
-    if (take_turn()) return nullptr;
-    void *p = __real_calloc(count, size);
-    if (p != nullptr) ++g_live;
-    return p;
+    return allocate([=] { return __real_calloc(count, size); });
 }
-
 void __wrap_free(void *p) {
     if (p != nullptr) --g_live;
     __real_free(p);
@@ -49,13 +41,12 @@ void fail_nth(long n) {
     g_fail_at = n;
 }
 long count() {
-    return g_count.load();
+    return g_count;
 }
 long live() {
-    return g_live.load();
+    return g_live;
 }
 void reset() {
-    g_count = 0;
-    g_fail_at = 0;
+    fail_nth(0);
 }
 }  // namespace alloc_seam

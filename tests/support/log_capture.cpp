@@ -1,8 +1,12 @@
 #include "support/log_capture.h"
 
 #include <unistd.h>
+
+#include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <regex>
+#include <sstream>
 
 LogCapture::LogCapture() {
     std::fflush(stderr);
@@ -14,10 +18,6 @@ LogCapture::LogCapture() {
     dup2(temp_fd_, STDERR_FILENO);
 }
 
-LogCapture::~LogCapture() {
-    stop();
-}
-
 void LogCapture::stop() {
     if (stopped_) return;
     stopped_ = true;
@@ -26,37 +26,8 @@ void LogCapture::stop() {
     close(saved_fd_);
     lseek(temp_fd_, 0, SEEK_SET);
     char buf[4096];
-    ssize_t n;
-    while ((n = read(temp_fd_, buf, sizeof buf)) > 0) text_.append(buf, static_cast<size_t>(n));
+    for (ssize_t n; (n = read(temp_fd_, buf, sizeof buf)) > 0;) text_.append(buf, size_t(n));
     close(temp_fd_);
-
-    // "[func: line] LEVEL: message\n"
-    size_t start = 0;
-    while (start < text_.size()) {
-        size_t end = text_.find('\n', start);
-        if (end == std::string::npos) end = text_.size();
-        const std::string raw = text_.substr(start, end - start);
-        start = end + 1;
-        LogLine line;
-        const size_t colon = raw.find(": ");
-        const size_t close = raw.find("] ");
-        const size_t level_end = close == std::string::npos ? close : raw.find(": ", close + 2);
-        if (raw.empty() || raw[0] != '[' || colon == std::string::npos ||
-            close == std::string::npos || level_end == std::string::npos) {
-            line.message = raw;  // not a diagnostic line: kept whole
-        } else {
-            line.func = raw.substr(1, colon - 1);
-            line.line = std::atoi(raw.substr(colon + 2, close - colon - 2).c_str());
-            line.level = raw.substr(close + 2, level_end - close - 2);
-            line.message = raw.substr(level_end + 2);
-        }
-        lines_.push_back(line);
-    }
-}
-
-const std::vector<LogLine> &LogCapture::lines() {
-    stop();
-    return lines_;
 }
 
 const std::string &LogCapture::text() {
@@ -64,16 +35,35 @@ const std::string &LogCapture::text() {
     return text_;
 }
 
-int LogCapture::count(const std::string &func, const std::string &level,
-                      const std::string &message) {
-    int n = 0;
-    for (const LogLine &l : lines())
-        n += l.func == func && l.level == level && l.message == message;
-    return n;
+Strings LogCapture::strings(const std::string &own, bool trace) {
+    stop();
+    static const std::regex kLine(R"(\[(\w+): -?\d+\] (\w+): (.*))");
+    std::istringstream in(text_);
+    Strings v;
+    std::smatch m;
+    for (std::string raw; std::getline(in, raw);) {
+        if (!std::regex_match(raw, m, kLine)) {
+            v.push_back(raw);  // not a diagnostic line: kept whole
+        } else if (trace || m[2] != "TRACE") {
+            v.push_back((m[1] == own ? "" : m[1].str() + ": ") + m[2].str() + " " + m[3].str());
+        }
+    }
+    return v;
 }
 
-int LogCapture::count(const std::string &message) {
-    int n = 0;
-    for (const LogLine &l : lines()) n += l.message == message;
-    return n;
+std::string format(const char *fmt, ...) {
+    char buf[1024];
+    va_list ap;
+    va_start(ap, fmt);
+    const int n = std::vsnprintf(buf, sizeof buf, fmt, ap);
+    va_end(ap);
+    return std::string(buf, size_t(n));
+}
+
+testing::AssertionResult in_order(const Strings &actual, const Strings &expected) {
+    size_t next = 0;
+    for (const std::string &line : actual) next += next < expected.size() && line == expected[next];
+    if (next == expected.size()) return testing::AssertionSuccess();
+    return testing::AssertionFailure() << "missing, in this order: " << expected[next] << "\nin "
+                                       << testing::PrintToString(actual);
 }

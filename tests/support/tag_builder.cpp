@@ -1,6 +1,6 @@
 #include "support/tag_builder.h"
 
-#include <algorithm>
+#include "support/alloc_seam.h"
 
 Bytes bytes(const std::string &s) {
     return Bytes(s.begin(), s.end());
@@ -11,31 +11,19 @@ Bytes operator+(Bytes a, const Bytes &b) {
     return a;
 }
 
-Bytes be16(uint32_t v) {
-    return {uint8_t(v >> 8), uint8_t(v)};
-}
-Bytes be24(uint32_t v) {
-    return {uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-}
 Bytes be32(uint32_t v) {
     return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
 }
+
 Bytes syncsafe(uint32_t v) {
     return {uint8_t((v >> 21) & 0x7F), uint8_t((v >> 14) & 0x7F), uint8_t((v >> 7) & 0x7F),
             uint8_t(v & 0x7F)};
 }
-Bytes fill(size_t n, uint8_t value) {
-    return Bytes(n, value);
-}
 
 uint32_t id(const std::string &chars) {
     uint32_t v = 0;
-    for (unsigned char c : chars) v = v << 8 | c;
+    for (const char c : chars) v = v << 8 | static_cast<uint8_t>(c);
     return v;
-}
-
-std::string id_chars(uint32_t v) {
-    return {char(v >> 24), char(v >> 16), char(v >> 8), char(v)};
 }
 
 static Bytes padded(const std::string &s, size_t width) {
@@ -54,43 +42,20 @@ Bytes V1Tag::build() const {
            padded(year, 4) + comment_bytes + Bytes{genre};
 }
 
-V2Tag &V2Tag::flags(uint8_t f) {
-    flags_ = f;
-    return *this;
-}
-
-V2Tag &V2Tag::extended(const Bytes &ext) {
-    ext_ = ext;
-    return *this;
-}
-
-V2Tag &V2Tag::frame(const std::string &frame_id, const Bytes &content, uint16_t frame_flags) {
-    return frame_sized(frame_id, uint32_t(content.size()), content, frame_flags);
-}
-
 V2Tag &V2Tag::frame_sized(const std::string &frame_id, uint32_t declared, const Bytes &content,
                           uint16_t frame_flags) {
-    Bytes header = bytes(frame_id);
+    Bytes header = major_ == 4 ? syncsafe(declared) : be32(declared);
     if (major_ <= 2) {
-        header = header + be24(declared);
+        header.erase(header.begin());  // a 24-bit size, no flags
     } else {
-        header = header + (major_ == 4 ? syncsafe(declared) : be32(declared)) + be16(frame_flags);
+        header = header + Bytes{uint8_t(frame_flags >> 8), uint8_t(frame_flags)};
     }
-    body_ = body_ + header + content;
-    return *this;
-}
-
-V2Tag &V2Tag::text(const std::string &frame_id, uint8_t encoding, const std::string &t) {
-    return frame(frame_id, Bytes{encoding} + bytes(t));
+    return raw(bytes(frame_id) + header + content);
 }
 
 V2Tag &V2Tag::raw(const Bytes &b) {
     body_ = body_ + b;
     return *this;
-}
-
-V2Tag &V2Tag::padding(size_t n) {
-    return raw(fill(n));
 }
 
 V2Tag &V2Tag::size(uint32_t declared) {
@@ -99,36 +64,18 @@ V2Tag &V2Tag::size(uint32_t declared) {
     return *this;
 }
 
-Bytes V2Tag::body() const {
-    return body_;
-}
-
 Bytes V2Tag::build() const {
-    const uint32_t real = uint32_t(ext_.size() + body_.size());
+    const uint32_t real = uint32_t(body_.size());
     return bytes("ID3") + Bytes{major_, revision_, flags_} + syncsafe(size_set_ ? size_ : real) +
-           ext_ + body_;
-}
-
-Bytes apic(uint8_t encoding, const std::string &mime, uint8_t type, const Bytes &description,
-           const Bytes &data) {
-    return Bytes{encoding} + bytes(mime) + Bytes{0, type} + description + data;
-}
-
-std::vector<const id3_frame *> frames_of(const id3_tag *tag) {
-    std::vector<const id3_frame *> v;
-    for (const id3_frame *f = tag ? tag->frames : nullptr; f; f = f->next) v.push_back(f);
-    return v;
-}
-
-std::vector<const id3_field *> fields_of(const id3_frame *frame) {
-    std::vector<const id3_field *> v;
-    for (const id3_field *f = frame ? frame->fields : nullptr; f; f = f->next) v.push_back(f);
-    return v;
+           body_;
 }
 
 std::vector<std::string> frame_ids(const id3_tag *tag) {
     std::vector<std::string> v;
-    for (const id3_frame *f : frames_of(tag)) v.push_back(id_chars(f->id));
+    for (const id3_frame *f : chain(tag ? tag->frames : nullptr)) {
+        const uint32_t i = f->id;
+        v.push_back({char(i >> 24), char(i >> 16), char(i >> 8), char(i)});
+    }
     return v;
 }
 
@@ -137,4 +84,27 @@ Bytes field_content(const id3_field *field) {
     if (field->type == FIELD_STRING) return Bytes(p, p + field->length + 1);
     if (field->type == FIELD_BLOB) return Bytes(p, p + field->size);
     return {};
+}
+
+std::vector<FieldView> field_views(const id3_frame *frame) {
+    std::vector<FieldView> v;
+    for (const id3_field *f : chain(frame->fields))
+        v.emplace_back(f->type, f->encoding, f->type == FIELD_BLOB ? 0 : f->length,
+                       f->type == FIELD_UINT ? f->data : f->data - uintptr_t(f + 1),
+                       field_content(f));
+    return v;
+}
+
+Parsed parse(const Bytes &b, const std::vector<uint32_t> &ids) {
+    id3_tag sentinel{};
+    id3_tag *out = &sentinel;
+    LogCapture log;
+    const long live = alloc_seam::live();
+    const int32_t rc =
+        kelid3_tag_parse(b.data(), uint32_t(b.size()), &out, ids.empty() ? nullptr : ids.data());
+    if (rc <= 0) {
+        EXPECT_EQ(out, &sentinel) << "the caller's pointer changed";
+        EXPECT_EQ(alloc_seam::live(), live) << "blocks left behind";
+    }
+    return {rc, TagPtr(out == &sentinel ? nullptr : out), log.strings("kelid3_tag_parse")};
 }
