@@ -130,8 +130,8 @@ TEST(DumpTag, PrintsTagFramesAndFieldsInListOrder) {
         "\tfield: blob[00005], next %p: 04030201 00000000 00000000 ...\n"
         "\tfield: blob[00012], next %p: 04030201 08070605 0c0b0a09 ...\n"
         "\t\tfield: uint, next %p: ffffffff\n\t",
-        static_cast<void *>(&second), p(1), p(2), p(3), p(4), p(5), nullptr, 0, nullptr, p(7), p(8),
-        p(9), p(11));
+        static_cast<void *>(&second), p(1), p(2), p(3), p(4), p(5), static_cast<void *>(nullptr), 0,
+        static_cast<void *>(nullptr), p(7), p(8), p(9), p(11));
     LogCapture log;
     EXPECT_EQ(dump(&tag), want);
     id3_tag odd{0xFF345678, 0xDEADBEEF, 0xFFFFFFFF, 99, nullptr};

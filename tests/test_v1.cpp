@@ -33,10 +33,10 @@ TEST(V1Reader, TextFramesHoldTheFullFieldWidthAsStored) {
     const id3_tag &t = *p.tag;
     EXPECT_EQ(std::make_tuple(t.version, t.flags, t.size, t.header_size),
               std::make_tuple(0x00010000u, 0u, 128u, 3u));
-    const std::tuple<const char *, long, uint32_t> texts[] = {
+    const std::tuple<const char *, size_t, uint32_t> texts[] = {
         {"TIT2", 3, 30}, {"TPE1", 33, 30}, {"TALB", 63, 30}, {"TDRC", 93, 4}, {"COMM", 97, 30}};
     for (const auto &[name, at, width] : texts)
-        expect_frame(&t, name, width, {text_view(Bytes(&block[size_t(at)], &block[at + width]))});
+        expect_frame(&t, name, width, {text_view(Bytes(&block[at], &block[at + width]))});
 }
 
 TEST(V1Reader, TrackNeedsZeroMarkerAndNonZeroByteAndGenreBelow126GivesNumberThenName) {
