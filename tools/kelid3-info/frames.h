@@ -1,0 +1,69 @@
+// A parsed tag as it is shown: frames in tag order, texts as UTF-8 values,
+// genres with their names, pictures with their type and data.
+#ifndef KELID3_INFO_FRAMES_H
+#define KELID3_INFO_FRAMES_H
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "files.h"
+#include "text.h"
+
+namespace kelid3_info {
+
+// One value of a text frame. `genre` holds the ID3v1 genre number that a
+// TCON value stands for ("(17)" or "17" in ID3v2, the genre byte in ID3v1).
+struct TextValue {
+    std::string text;
+    std::optional<uint32_t> genre;
+};
+
+struct Picture {
+    std::string mime;               // MIME type; for ID3v2.2 the one its image format stands for
+    std::string format;             // ID3v2.2: the three-letter image format as stored
+    uint32_t type = 0;              // picture type, 0 to 255
+    const uint8_t *data = nullptr;  // owned by the tag record
+    size_t size = 0;
+    std::string saved_as;  // where --extract-pictures wrote it
+};
+
+struct FrameView {
+    uint32_t id = 0;
+    std::string id_text;                          // "TIT2"
+    const char *description = nullptr;            // from the library, may be null
+    const char *encoding = nullptr;               // text frames: name of the stored encoding
+    std::optional<std::string> user_description;  // TXXX
+    std::vector<TextValue> values;
+    std::optional<Picture> picture;
+};
+
+struct TagView {
+    std::string version;  // "ID3v2.3.0", "ID3v1", "ID3v1.1"
+    bool v1 = false;
+    uint32_t flags = 0;
+    uint64_t size = 0;
+    uint64_t available = 0;
+    std::vector<FrameView> frames;
+};
+
+// `selection` (empty for all) also chooses among the frames of an ID3v1 tag,
+// for which the library takes no selection list.
+TagView describe(const FoundTag &found, TextConverter &converter,
+                 const std::vector<uint32_t> &selection);
+
+// Name of an APIC picture type ("Cover (front)"), or null above 20.
+const char *picture_type_name(uint32_t type);
+
+// File name extension for a picture: from its MIME type, else from the
+// signature of its data, else "bin".
+std::string picture_extension(const Picture &picture);
+
+// Names of the set bits of an ID3v2 tag header's flags byte.
+std::string tag_flag_names(uint32_t flags);
+
+}  // namespace kelid3_info
+
+#endif

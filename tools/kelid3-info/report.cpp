@@ -1,0 +1,220 @@
+#include "report.h"
+
+#include <cinttypes>
+
+namespace kelid3_info {
+
+namespace {
+
+// The listing shows several values of one frame apart with this separator.
+constexpr const char *kValueSeparator = " | ";
+
+std::string genre_text(uint32_t number) {
+    const char *name = kelid3_genre_description(number);
+    return std::string(name != nullptr ? name : "?") + " (" + std::to_string(number) + ")";
+}
+
+std::string picture_text(const Picture &picture) {
+    const char *type = picture_type_name(picture.type);
+    std::string out = picture.mime.empty() ? "no MIME type" : picture.mime;
+    out += ", ";
+    out += type != nullptr ? type : "picture type " + std::to_string(picture.type);
+    out += ", " + std::to_string(picture.size) + " bytes";
+    if (!picture.saved_as.empty()) out += ", saved as " + picture.saved_as;
+    return out;
+}
+
+class Listing : public Report {
+  public:
+    Listing(FILE *out, TextConverter &converter) : out_(out), converter_(converter) {}
+
+    void file(const FileResult &result, const std::vector<TagView> &tags) override {
+        if (!first_) std::fputc('\n', out_);
+        first_ = false;
+        line(converter_.utf8(result.path));
+        for (const TagView &tag : tags) {
+            std::string head = "  " + tag.version + ", " + std::to_string(tag.size) + " bytes";
+            if (tag.available < tag.size) {
+                head += " (the file ends after " + std::to_string(tag.available) + ")";
+            }
+            if (!tag.v1 && tag.flags != 0) {
+                char flags[16];
+                std::snprintf(flags, sizeof flags, "0x%02" PRIx32, tag.flags);
+                const std::string names = tag_flag_names(tag.flags);
+                head += ", flags " + std::string(flags) + (names.empty() ? "" : " (" + names + ")");
+            }
+            line(head);
+            for (const FrameView &frame : tag.frames) line(frame_text(frame));
+            if (tag.frames.empty()) line("    no frames");
+        }
+        for (const std::string &issue : result.issues) line("  " + issue);
+        if (tags.empty() && result.issues.empty()) line("  no ID3 tag");
+    }
+
+    void unreadable(const std::string & /*path*/, const std::string & /*reason*/) override {}
+
+  private:
+    void line(const std::string &text) {
+        const std::string shown = terminal_text(text);
+        std::fwrite(shown.data(), 1, shown.size(), out_);
+        std::fputc('\n', out_);
+    }
+
+    static std::string frame_text(const FrameView &frame) {
+        std::string out = "    " + frame.id_text + "  ";
+        if (frame.description != nullptr) out += frame.description;
+        if (frame.user_description) out += " [" + *frame.user_description + "]";
+        std::string value;
+        if (frame.picture) value = picture_text(*frame.picture);
+        for (size_t i = 0; i < frame.values.size(); ++i) {
+            if (i > 0) value += kValueSeparator;
+            value +=
+                frame.values[i].genre ? genre_text(*frame.values[i].genre) : frame.values[i].text;
+        }
+        if (frame.description == nullptr && !frame.user_description) return out + value;
+        return out + (value.empty() ? ":" : ": " + value);
+    }
+
+    FILE *out_;
+    TextConverter &converter_;
+    bool first_ = true;
+};
+
+class Json : public Report {
+  public:
+    Json(FILE *out, TextConverter &converter) : out_(out), converter_(converter) {}
+
+    void begin() override { std::fputs("[", out_); }
+
+    void file(const FileResult &result, const std::vector<TagView> &tags) override {
+        std::string out = open_entry(result.path);
+        out += ",\n    \"size\": " + std::to_string(result.file_size) + ",\n    \"tags\": [";
+        for (size_t i = 0; i < tags.size(); ++i) {
+            out += i == 0 ? "\n" : ",\n";
+            out += tag_json(tags[i]);
+        }
+        out += tags.empty() ? "]" : "\n    ]";
+        if (!result.issues.empty()) out += ",\n    \"tag_errors\": " + string_array(result.issues);
+        out += "\n  }";
+        std::fwrite(out.data(), 1, out.size(), out_);
+    }
+
+    void unreadable(const std::string &path, const std::string &reason) override {
+        const std::string out =
+            open_entry(path) + ",\n    \"error\": " + json_string(reason) + "\n  }";
+        std::fwrite(out.data(), 1, out.size(), out_);
+    }
+
+    void end() override { std::fputs(first_ ? "]\n" : "\n]\n", out_); }
+
+  private:
+    std::string open_entry(const std::string &path) {
+        std::string out = first_ ? "\n" : ",\n";
+        first_ = false;
+        return out + "  {\n    \"file\": " + json_string(converter_.utf8(path));
+    }
+
+    static std::string optional_string(const char *text) {
+        return text != nullptr ? json_string(text) : "null";
+    }
+
+    static std::string string_array(const std::vector<std::string> &texts) {
+        std::string out = "[";
+        for (size_t i = 0; i < texts.size(); ++i) {
+            if (i > 0) out += ", ";
+            out += json_string(texts[i]);
+        }
+        return out + "]";
+    }
+
+    static std::string tag_json(const TagView &tag) {
+        std::string out = "      {\n        \"version\": " + json_string(tag.version);
+        out += ",\n        \"size\": " + std::to_string(tag.size);
+        out += ",\n        \"flags\": " + std::to_string(tag.flags);
+        out += ",\n        \"truncated\": ";
+        out += tag.available < tag.size ? "true" : "false";
+        out += ",\n        \"frames\": [";
+        for (size_t i = 0; i < tag.frames.size(); ++i) {
+            out += i == 0 ? "\n          " : ",\n          ";
+            out += frame_json(tag.frames[i]);
+        }
+        out += tag.frames.empty() ? "]" : "\n        ]";
+        return out + "\n      }";
+    }
+
+    static std::string frame_json(const FrameView &frame) {
+        std::string out = "{\"id\": " + json_string(frame.id_text) +
+                          ", \"description\": " + optional_string(frame.description);
+        if (frame.picture) {
+            const Picture &picture = *frame.picture;
+            out += R"(, "picture": {"mime": )" + json_string(picture.mime);
+            if (!picture.format.empty()) out += ", \"format\": " + json_string(picture.format);
+            out += ", \"type\": " + std::to_string(picture.type);
+            out += ", \"type_name\": " + optional_string(picture_type_name(picture.type));
+            out += ", \"size\": " + std::to_string(picture.size);
+            if (!picture.saved_as.empty())
+                out += ", \"saved_as\": " + json_string(picture.saved_as);
+            return out + "}}";
+        }
+        if (frame.encoding != nullptr) out += ", \"encoding\": " + json_string(frame.encoding);
+        if (frame.user_description) {
+            out += ", \"user_description\": " + json_string(*frame.user_description);
+        }
+        std::vector<std::string> texts;
+        std::string genres;
+        for (const TextValue &value : frame.values) {
+            texts.push_back(value.text);
+            if (!value.genre) continue;
+            genres += genres.empty() ? "[" : ", ";
+            genres += "{\"number\": " + std::to_string(*value.genre) +
+                      ", \"name\": " + optional_string(kelid3_genre_description(*value.genre)) +
+                      "}";
+        }
+        out += ", \"text\": " + string_array(texts);
+        if (!genres.empty()) out += ", \"genres\": " + genres + "]";
+        return out + "}";
+    }
+
+    FILE *out_;
+    TextConverter &converter_;
+    bool first_ = true;
+};
+
+class Dump : public Report {
+  public:
+    Dump(FILE *out, TextConverter &converter) : out_(out), converter_(converter) {}
+
+    void file(const FileResult &result, const std::vector<TagView> & /*tags*/) override {
+        if (!first_) std::fputc('\n', out_);
+        first_ = false;
+        const std::string path = terminal_text(converter_.utf8(result.path));
+        std::fprintf(out_, "%s\n", path.c_str());
+        // The library's own dump: frames in its order, text as stored.
+        for (const FoundTag &found : result.tags) kelid3_tag_print(out_, found.tag.get());
+        for (const std::string &issue : result.issues) std::fprintf(out_, "%s\n", issue.c_str());
+        if (result.tags.empty() && result.issues.empty()) std::fputs("no ID3 tag\n", out_);
+    }
+
+    void unreadable(const std::string & /*path*/, const std::string & /*reason*/) override {}
+
+  private:
+    FILE *out_;
+    TextConverter &converter_;
+    bool first_ = true;
+};
+
+}  // namespace
+
+std::unique_ptr<Report> make_report(ReportKind kind, FILE *out, TextConverter &converter) {
+    switch (kind) {
+        case ReportKind::kJson:
+            return std::make_unique<Json>(out, converter);
+        case ReportKind::kDump:
+            return std::make_unique<Dump>(out, converter);
+        case ReportKind::kListing:
+        default:
+            return std::make_unique<Listing>(out, converter);
+    }
+}
+
+}  // namespace kelid3_info
