@@ -60,6 +60,7 @@ TEST(ToIso8859, ConvertsUtf8AndUtf16AndRefusesOtherEncodings) {
         {2, "\xFF\xFE\xE9\0"s, "\xE9", ""},        {2, "\xFE\xFF" "A", "", ""},
         {1, "\0\xE9\0A"s, "\xE9" "A", be},         {2, "\0\xE9"s, "\xE9", be},
         {1, "\0AB"s, "A", be},                     {1, "A", "null", too_short},
+        {1, "\xFE\0\0A"s, "\xB7" "A", be},  // 0xFE without 0xFF behind is no mark
         {1, "\xFF\xFE\xAC\x20\0\x01"s, "\xB7\xB7", ""}, {1, "\xFE\xFF\xD7\xFF\xE0\0"s, "\xB7\xB7", ""},
         {1, "\xFF\xFE\x3D\xD8\0\xDE"s, "", ""},    {1, "\xFE\xFF\0A\xD8\x3D\xDF\xFF\0B"s, "AB", ""},
         // Other encodings are not converted, ISO-8859-1 included.
