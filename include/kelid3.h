@@ -21,7 +21,8 @@
  * Thread safety: the library has no global state. Calls on different buffers
  * and records may run on any number of threads at once; a record must not be
  * changed or released while another thread reads it. Diagnostic lines from
- * concurrent calls may interleave on stderr.
+ * concurrent calls stay whole: each is handed to stderr in one call (only a
+ * line longer than 256 bytes, which the library never writes, goes in pieces).
  */
 #ifndef KELID3_H
 #define KELID3_H
@@ -251,7 +252,8 @@ KELID3_API int32_t id3_parse_v2x_body(const void *buf, uint32_t len, id3_tag *ta
                                       const uint32_t *ids);
 
 /* Writes one diagnostic line to stderr: "[func: line] level: " followed by the
- * formatted message and a newline. Returns the result of writing the newline. */
+ * formatted message and a newline, handed to stderr in one call when the line
+ * fits in 256 bytes. Returns '\n' when the line was written, EOF otherwise. */
 KELID3_API int id3_log(const char *func, int line, const char *level, const char *fmt, ...)
     KELID3_PRINTF(4, 5);
 

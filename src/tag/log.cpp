@@ -1,16 +1,72 @@
 // The diagnostic line writer.
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 #include "kelid3.h"
 
+namespace {
+
+// Room for a whole line on the stack. Every line of the library fits with
+// plenty to spare; a longer one (a caller's long function name or message)
+// goes out in pieces.
+constexpr size_t kLineRoom = 256;
+
+// "[func: line] level: " into `out`, the bytes that printf makes of
+// "[%s: %d] %s: ", without printf. Returns its length, or 0 when it does not
+// fit in `room` bytes with a byte to spare.
+size_t put_prefix(char *out, size_t room, const char *func, int line, const char *level) {
+    char number[12];  // "-2147483648" and its terminator
+    char *digits = number + sizeof number - 1;
+    *digits = '\0';
+    auto magnitude = static_cast<unsigned>(line);
+    if (line < 0) magnitude = 0u - magnitude;
+    do {
+        *--digits = static_cast<char>('0' + magnitude % 10);
+        magnitude /= 10;
+    } while (magnitude != 0);
+    if (line < 0) *--digits = '-';
+
+    const char *const parts[] = {"[", func, ": ", digits, "] ", level, ": "};
+    size_t used = 0;
+    for (const char *part : parts) {
+        const size_t length = std::strlen(part);
+        if (length >= room - used) return 0;
+        std::memcpy(out + used, part, length);
+        used += length;
+    }
+    return used;
+}
+
+}  // namespace
+
 // One line on stderr: the prefix, the message, the newline. No level filter,
-// no buffering of its own.
+// no buffering of its own. The line is put together here and handed to the
+// stream in one call, which makes it one write on an unbuffered stderr and
+// keeps it whole among lines of other threads (the stream's lock covers the
+// call). A line too long for the room, or with a null name or level (left to
+// printf), goes out in three pieces.
 extern "C" int id3_log(const char *func, int line, const char *level, const char *fmt, ...) {
-    std::fprintf(stderr, "[%s: %d] %s: ", func, line, level);
     va_list args;
     va_start(args, fmt);
-    vfprintf(stderr, fmt, args);
+    char text[kLineRoom];
+    const size_t prefix =
+        func != nullptr && level != nullptr ? put_prefix(text, kLineRoom, func, line, level) : 0;
+    if (prefix != 0) {
+        va_list message_args;
+        va_copy(message_args, args);
+        const int message = std::vsnprintf(text + prefix, kLineRoom - prefix, fmt, message_args);
+        va_end(message_args);
+        // The terminator that vsnprintf wrote makes room for the newline.
+        if (message >= 0 && static_cast<size_t>(message) < kLineRoom - prefix) {
+            const size_t length = prefix + static_cast<size_t>(message);
+            text[length] = '\n';
+            va_end(args);
+            return std::fwrite(text, 1, length + 1, stderr) == length + 1 ? '\n' : EOF;
+        }
+    }
+    std::fprintf(stderr, "[%s: %d] %s: ", func, line, level);
+    std::vfprintf(stderr, fmt, args);
     va_end(args);
     return std::fputc('\n', stderr);
 }

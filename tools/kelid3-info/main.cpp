@@ -281,7 +281,7 @@ class Run {
 // Keeps the library's diagnostic lines (written to standard error) out of
 // sight: the tool's messages go to a copy of the original standard error, and
 // descriptor 2 is pointed at /dev/null. Either way standard error gets a
-// buffer, since the library writes every line in several pieces.
+// buffer, so the library's lines cost no system call each.
 void route_diagnostics(bool show_library_lines) {
     const int copy = fcntl(2, F_DUPFD_CLOEXEC, 3);
     if (copy >= 0) g_message_fd = copy;
