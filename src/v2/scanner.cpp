@@ -35,6 +35,19 @@ bool is_id_char(uint32_t c) {
     return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
 }
 
+// is_id_char for every byte of `id` under `mask` at once: the top bit of each
+// byte below 0x80 marks it as 'A'..'Z' or '0'..'9' (no sum carries into the
+// next byte).
+bool all_id_chars(uint32_t id, uint32_t mask) {
+    constexpr uint32_t kOnes = 0x01010101u;
+    constexpr uint32_t kTop = 0x80808080u;
+    if ((id & kTop & mask) != 0) return false;
+    const auto at_least = [id](uint32_t c) { return id + (0x80u - c) * kOnes; };
+    const uint32_t digit = at_least('0') & ~at_least('9' + 1);
+    const uint32_t upper = at_least('A') & ~at_least('Z' + 1);
+    return ((digit | upper) & kTop & mask) == (kTop & mask);
+}
+
 // True when `id` is one of the `ids` before its terminating 0.
 bool is_selected(const uint32_t *ids, uint32_t id) {
     for (; *ids != 0; ++ids) {
@@ -55,7 +68,8 @@ bool is_valid_frame_identifier(uint32_t version, uint32_t id) {
         ID3_LOG(ERROR, "unknown version");
         return false;
     }
-    // From the last character to the first.
+    if (all_id_chars(id, chars == 4 ? 0xFFFFFFFFu : 0x00FFFFFFu)) return true;
+    // The first bad character, from the last to the first.
     for (unsigned i = 0; i < chars; ++i) {
         const uint32_t c = (id >> (8 * i)) & 0xFF;
         if (!is_id_char(c)) {
