@@ -24,9 +24,21 @@ std::string picture_text(const Picture &picture) {
     return out;
 }
 
-class Listing : public Report {
+// What every form of output holds: the stream, the text converter, and
+// whether the next file is the first.
+class Output : public Report {
   public:
-    Listing(FILE *out, TextConverter &converter) : out_(out), converter_(converter) {}
+    Output(FILE *out, TextConverter &converter) : out_(out), converter_(converter) {}
+
+  protected:
+    FILE *out_;
+    TextConverter &converter_;
+    bool first_ = true;
+};
+
+class Listing : public Output {
+  public:
+    using Output::Output;
 
     void file(const FileResult &result, const std::vector<TagView> &tags) override {
         if (!first_) std::fputc('\n', out_);
@@ -74,15 +86,11 @@ class Listing : public Report {
         if (frame.description == nullptr && !frame.user_description) return out + value;
         return out + (value.empty() ? ":" : ": " + value);
     }
-
-    FILE *out_;
-    TextConverter &converter_;
-    bool first_ = true;
 };
 
-class Json : public Report {
+class Json : public Output {
   public:
-    Json(FILE *out, TextConverter &converter) : out_(out), converter_(converter) {}
+    using Output::Output;
 
     void begin() override { std::fputs("[", out_); }
 
@@ -174,15 +182,11 @@ class Json : public Report {
         if (!genres.empty()) out += ", \"genres\": " + genres + "]";
         return out + "}";
     }
-
-    FILE *out_;
-    TextConverter &converter_;
-    bool first_ = true;
 };
 
-class Dump : public Report {
+class Dump : public Output {
   public:
-    Dump(FILE *out, TextConverter &converter) : out_(out), converter_(converter) {}
+    using Output::Output;
 
     void file(const FileResult &result, const std::vector<TagView> & /*tags*/) override {
         if (!first_) std::fputc('\n', out_);
@@ -198,9 +202,6 @@ class Dump : public Report {
     void unreadable(const std::string & /*path*/, const std::string & /*reason*/) override {}
 
   private:
-    FILE *out_;
-    TextConverter &converter_;
-    bool first_ = true;
 };
 
 }  // namespace
