@@ -4,26 +4,6 @@
 #include "tag/log.h"
 #include "tag/records.h"
 
-namespace kelid3 {
-
-FramePtr new_frame() {
-    auto *frame = static_cast<id3_frame *>(std::malloc(sizeof(id3_frame)));
-    if (frame != nullptr) *frame = id3_frame{};
-    return FramePtr{frame};
-}
-
-FieldPtr new_field(uint32_t type, size_t bytes, bool zeroed) {
-    const size_t block = sizeof(id3_field) + bytes;
-    auto *field = static_cast<id3_field *>(zeroed ? std::calloc(1, block) : std::malloc(block));
-    if (field == nullptr) return nullptr;
-    *field = id3_field{};
-    field->type = type;
-    if (type != FIELD_UINT) field->data = reinterpret_cast<uintptr_t>(field_bytes(field));
-    return FieldPtr{field};
-}
-
-}  // namespace kelid3
-
 extern "C" void id3_field_free(id3_field *field) {
     while (field != nullptr) {
         const uint32_t type = field->type;

@@ -34,13 +34,24 @@ inline uint8_t *field_bytes(id3_field *f) {
 }
 
 // A frame record with every member zero, or null when the heap is exhausted.
-FramePtr new_frame();
+inline FramePtr new_frame() {
+    auto *frame = static_cast<id3_frame *>(std::malloc(sizeof(id3_frame)));
+    if (frame != nullptr) *frame = id3_frame{};
+    return FramePtr{frame};
+}
 
 // A field block with room for `bytes` bytes behind the header: `type` set,
 // `next` null, `data` pointing at the bytes (for FIELD_STRING and FIELD_BLOB),
-// the other members zero. `zeroed` also clears the bytes. Null when the heap
-// is exhausted.
-FieldPtr new_field(uint32_t type, size_t bytes, bool zeroed = false);
+// the other members zero; the bytes themselves are left as they come. Null
+// when the heap is exhausted.
+inline FieldPtr new_field(uint32_t type, size_t bytes) {
+    auto *field = static_cast<id3_field *>(std::malloc(sizeof(id3_field) + bytes));
+    if (field == nullptr) return nullptr;
+    *field = id3_field{};
+    field->type = type;
+    if (type != FIELD_UINT) field->data = reinterpret_cast<uintptr_t>(field_bytes(field));
+    return FieldPtr{field};
+}
 
 // Takes the finished frame out of its handle and puts it at the head of the
 // tag's list; the tag owns it now and the handle is empty.

@@ -38,7 +38,7 @@ id3_frame *id3_parse_v1_frame(const uint8_t *source, uint32_t count, uint32_t id
                               uint32_t encoding) {
     // Both blocks are requested before either is tested.
     FramePtr frame = new_frame();
-    FieldPtr field = new_field(kind, size_t{count} + 1, true);
+    FieldPtr field = new_field(kind, size_t{count} + 1);
     if (!frame || !field) {
         ID3_LOG(ERROR, "Unable to alloc field or frame.");
         return nullptr;
@@ -49,6 +49,7 @@ id3_frame *id3_parse_v1_frame(const uint8_t *source, uint32_t count, uint32_t id
         field->encoding = encoding;
         field->length = count;
         std::memcpy(field_bytes(field.get()), source, count);
+        field_bytes(field.get())[count] = 0;
     }
     frame->id = id;
     frame->size = count;
