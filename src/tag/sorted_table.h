@@ -1,5 +1,6 @@
 // Compile-time tables: sorted keys checked by static_assert and searched in
-// O(log n), and string lists packed into one block with 16-bit offsets (no
+// O(log n) or, on the hot paths, through a hash index built at compile time;
+// and string lists packed into one block with 16-bit offsets (no
 // pointer per entry, so no relocations in the shared library).
 #pragma once
 
@@ -24,6 +25,63 @@ const Row *find_row(const Row (&rows)[N], uint32_t key) {
     const Row *row =
         std::lower_bound(rows, rows + N, key, [](const Row &r, uint32_t k) { return r.key < k; });
     return row != rows + N && row->key == key ? row : nullptr;
+}
+
+// A hash index over a table's keys, built at compile time: slot[s] holds a
+// row number + 1, or 0 for an empty slot. A key starts at its home slot
+// (multiplicative hashing on the key's top bits) and moves on to the next slot
+// while that one is taken. Slots is a power of two above the row count, so
+// every search meets an empty slot.
+template <size_t Slots>
+struct KeyIndex {
+    static_assert(Slots != 0 && (Slots & (Slots - 1)) == 0, "a power of two");
+    static constexpr size_t kMask = Slots - 1;
+    uint8_t slot[Slots];
+
+    static constexpr size_t home(uint32_t key) {
+        unsigned bits = 0;
+        while ((size_t{1} << bits) < Slots) ++bits;
+        return static_cast<size_t>((key * 0xCC9E2D51u) >> (32 - bits));
+    }
+};
+
+template <size_t Slots, typename Row, size_t N>
+constexpr KeyIndex<Slots> index_keys(const Row (&rows)[N]) {
+    static_assert(N < Slots && N < 0xFF, "room for an empty slot; row numbers fit a byte");
+    KeyIndex<Slots> index{};
+    for (size_t i = 0; i < N; ++i) {
+        size_t s = KeyIndex<Slots>::home(rows[i].key);
+        while (index.slot[s] != 0) s = (s + 1) & KeyIndex<Slots>::kMask;
+        index.slot[s] = static_cast<uint8_t>(i + 1);
+    }
+    return index;
+}
+
+// The row whose key equals `key`, or null, found through the index.
+template <typename Row, size_t N, size_t Slots>
+constexpr const Row *find_row(const Row (&rows)[N], const KeyIndex<Slots> &index, uint32_t key) {
+    for (size_t s = KeyIndex<Slots>::home(key); index.slot[s] != 0;
+         s = (s + 1) & KeyIndex<Slots>::kMask) {
+        const Row &row = rows[index.slot[s] - 1];
+        if (row.key == key) return &row;
+    }
+    return nullptr;
+}
+
+// True when the index finds every row of the table within `max_probes` slots
+// of its home.
+template <typename Row, size_t N, size_t Slots>
+constexpr bool index_finds_all(const Row (&rows)[N], const KeyIndex<Slots> &index,
+                               size_t max_probes) {
+    for (size_t i = 0; i < N; ++i) {
+        size_t s = KeyIndex<Slots>::home(rows[i].key);
+        size_t probes = 1;
+        while (index.slot[s] != i + 1) {
+            if (index.slot[s] == 0 || ++probes > max_probes) return false;
+            s = (s + 1) & KeyIndex<Slots>::kMask;
+        }
+    }
+    return true;
 }
 
 constexpr size_t text_length(const char *s) {

@@ -76,6 +76,10 @@ constexpr FrameKind kFrameKinds[] = {
     {fourcc("WXXX"), K},
 };
 static_assert(keys_ascending(kFrameKinds), "sorted by identifier, no duplicates");
+// Every frame is classified through this index, found at most three slots
+// from home.
+constexpr auto kFrameKindIndex = index_keys<256>(kFrameKinds);
+static_assert(index_finds_all(kFrameKinds, kFrameKindIndex, 3), "every row within three slots");
 
 constexpr size_t count_of(FrameClass kind) {
     size_t n = 0;
@@ -188,7 +192,7 @@ int decode_picture(id3_frame *frame, const uint8_t *content, PictureLayout layou
 }  // namespace
 
 int id3_parse_v2_frame(id3_frame *frame, const uint8_t *content, PictureLayout layout) {
-    const FrameKind *row = find_row(kFrameKinds, frame->id);
+    const FrameKind *row = find_row(kFrameKinds, kFrameKindIndex, frame->id);
     if (row == nullptr) {
         ID3_LOG(INFO, "Unknown frame: %08x, %c%c%c%c", frame->id, ID3_ID_CHARS(frame->id));
         return kNotDecoded;

@@ -48,11 +48,13 @@ constexpr Successor kSuccessors[] = {
 };
 static_assert(sizeof kSuccessors / sizeof kSuccessors[0] == 62, "62 translations");
 static_assert(keys_ascending(kSuccessors), "sorted by key, no duplicates");
+constexpr auto kSuccessorIndex = index_keys<128>(kSuccessors);
+static_assert(index_finds_all(kSuccessors, kSuccessorIndex, 6), "every row within six slots");
 
 }  // namespace
 
 uint32_t map_v22_frame_identifier(uint32_t id) {
-    const Successor *row = find_row(kSuccessors, id);
+    const Successor *row = find_row(kSuccessors, kSuccessorIndex, id);
     return row != nullptr ? row->id : id;
 }
 
