@@ -56,29 +56,78 @@ bool is_selected(const uint32_t *ids, uint32_t id) {
     return false;
 }
 
-}  // namespace
-
-bool is_valid_frame_identifier(uint32_t version, uint32_t id) {
-    unsigned chars = 0;
-    if (is_v22_family(version)) {
-        chars = 3;
-    } else if (version == kVersion23 || version == kVersion24) {
-        chars = 4;
-    } else {
-        ID3_LOG(ERROR, "unknown version");
-        return false;
-    }
-    if (all_id_chars(id, chars == 4 ? 0xFFFFFFFFu : 0x00FFFFFFu)) return true;
-    // The first bad character, from the last to the first.
+// Logs the first character of `id` that may not stand in an identifier of
+// `chars` characters, looking from the last to the first. Only called once
+// all_id_chars has found one.
+[[gnu::cold]] bool reject_identifier(uint32_t version, uint32_t id, unsigned chars) {
     for (unsigned i = 0; i < chars; ++i) {
         const uint32_t c = (id >> (8 * i)) & 0xFF;
         if (!is_id_char(c)) {
-            ID3_LOG(INFO, "illegal frame identifier: 0x%08x, tag version 0x%08x, x 0x%02x", id,
-                    version, static_cast<int>(static_cast<int8_t>(c)));
-            return false;
+            ID3_LOG_AS("is_valid_frame_identifier", INFO,
+                       "illegal frame identifier: 0x%08x, tag version 0x%08x, x 0x%02x", id,
+                       version, static_cast<int>(static_cast<int8_t>(c)));
+            break;
         }
     }
-    return true;
+    return false;
+}
+
+// is_valid_frame_identifier for an identifier of `chars` characters.
+inline bool check_identifier(uint32_t version, uint32_t id, unsigned chars) {
+    return all_id_chars(id, chars == 4 ? 0xFFFFFFFFu : 0x00FFFFFFu) ||
+           reject_identifier(version, id, chars);
+}
+
+// How the frame headers of a tag are laid out, settled once per tag.
+enum class FrameHeaders : uint8_t {
+    kV22,          // three-character identifier, 24-bit size, no flags
+    kV23,          // four characters, 32-bit size, ID3v2.3 flags
+    kV24,          // four characters, syncsafe size, ID3v2.4 flags
+    kUnsupported,  // no frame header can be read
+};
+
+FrameHeaders frame_headers(uint32_t version) {
+    if (is_v22_family(version)) return FrameHeaders::kV22;
+    if (version == kVersion23) return FrameHeaders::kV23;
+    if (version == kVersion24) return FrameHeaders::kV24;
+    return FrameHeaders::kUnsupported;
+}
+
+// The flags that make the scanner pass a frame over, per layout.
+constexpr uint32_t kV24Skipped = kV24Compressed | kV24Encrypted | kV24Unsynchronised;
+constexpr uint32_t kV23Skipped = kV24Skipped | kV23Compressed | kV23Encrypted;
+
+// The line for a frame passed over for its flags.
+[[gnu::cold]] void report_skipped(const id3_frame *frame, FrameHeaders headers) {
+    const uint32_t flags = frame->flags;
+    uint32_t compressed = flags & kV24Compressed;
+    uint32_t encrypted = flags & kV24Encrypted;
+    if (headers == FrameHeaders::kV23) {
+        compressed |= flags & kV23Compressed;
+        encrypted |= flags & kV23Encrypted;
+    }
+    const uint32_t unsynchronised = flags & kV24Unsynchronised;
+    ID3_LOG_AS("id3_parse_v2x_body", INFO,
+               "skipping %s%s%s frame: %08x %c%c%c%c %u bytes, flags: %08x",
+               compressed != 0 ? "compressed," : "", encrypted != 0 ? "encrypted," : "",
+               unsynchronised != 0 ? "unsync'd" : "", frame->id, ID3_ID_CHARS(frame->id),
+               frame->size, flags);
+}
+
+}  // namespace
+
+bool is_valid_frame_identifier(uint32_t version, uint32_t id) {
+    switch (frame_headers(version)) {
+        case FrameHeaders::kV22:
+            return check_identifier(version, id, 3);
+        case FrameHeaders::kV23:
+        case FrameHeaders::kV24:
+            return check_identifier(version, id, 4);
+        case FrameHeaders::kUnsupported:
+            break;
+    }
+    ID3_LOG(ERROR, "unknown version");
+    return false;
 }
 
 }  // namespace kelid3
@@ -88,6 +137,7 @@ extern "C" int32_t id3_parse_v2x_body(const void *buf, uint32_t len, id3_tag *ta
     using namespace kelid3;
     const auto *bytes = static_cast<const uint8_t *>(buf);
     const uint32_t version = tag->version;
+    const FrameHeaders headers = frame_headers(version);
     // Kept in 64 bits: a frame passed over may claim up to 4 GiB, and the
     // position must never wrap back to an earlier frame.
     uint64_t pos = 0;
@@ -132,58 +182,60 @@ extern "C" int32_t id3_parse_v2x_body(const void *buf, uint32_t len, id3_tag *ta
 
         const uint8_t *header = bytes + pos;
         uint32_t header_length = 0;
+        uint32_t skipped = 0;  // flags that make this frame be passed over
         bool from_pic = false;
-        if (is_v22_family(version)) {
-            frame->id = be24(header);
-            if (!is_valid_frame_identifier(version, frame->id)) {
-                ID3_LOG(WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
-                        ID3_ID_CHARS(frame->id), shown(pos), len);
-                break;
-            }
-            from_pic = frame->id == threecc("PIC");
-            frame->id = map_v22_frame_identifier(frame->id);
-            frame->size = be24(header + 3);
-            frame->flags = 0;
-            header_length = 6;
-        } else if (version == kVersion23 || version == kVersion24) {
-            frame->id = be32(header);
-            if (!is_valid_frame_identifier(version, frame->id)) {
-                ID3_LOG(WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
-                        ID3_ID_CHARS(frame->id), shown(pos), len);
-                break;
-            }
-            if (version == kVersion23) {
-                frame->size = be32(header + 4);
-            } else {
-                if (any_top_bit(header + 4)) {
-                    ID3_LOG(WARN, "illegal size: 0x%08x. Not syncsafe as it should be.",
-                            le32(header + 4));
+        bool stop = false;
+        switch (headers) {
+            case FrameHeaders::kV22:
+                frame->id = be24(header);
+                if (!check_identifier(version, frame->id, 3)) {
+                    stop = true;
+                    break;
                 }
-                frame->size = syncsafe32(header + 4);
+                from_pic = frame->id == threecc("PIC");
+                frame->id = map_v22_frame_identifier(frame->id);
+                frame->size = be24(header + 3);
+                frame->flags = 0;
+                header_length = 6;
+                break;
+            case FrameHeaders::kV23:
+            case FrameHeaders::kV24:
+                frame->id = be32(header);
+                if (!check_identifier(version, frame->id, 4)) {
+                    stop = true;
+                    break;
+                }
+                if (headers == FrameHeaders::kV23) {
+                    frame->size = be32(header + 4);
+                    skipped = kV23Skipped;
+                } else {
+                    if (any_top_bit(header + 4)) {
+                        ID3_LOG(WARN, "illegal size: 0x%08x. Not syncsafe as it should be.",
+                                le32(header + 4));
+                    }
+                    frame->size = syncsafe32(header + 4);
+                    skipped = kV24Skipped;
+                }
+                frame->flags = be16(header + 8);
+                header_length = 10;
+                break;
+            case FrameHeaders::kUnsupported:
+                ID3_LOG(ERROR, "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
+                        (version >> 16) & 0xFF, (version >> 8) & 0xFF, version & 0xFF);
+                result = KELID3_EBADTAG;
+                break;
+        }
+        if (header_length == 0) {
+            if (stop) {
+                ID3_LOG(WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
+                        ID3_ID_CHARS(frame->id), shown(pos), len);
             }
-            frame->flags = be16(header + 8);
-            header_length = 10;
-        } else {
-            ID3_LOG(ERROR, "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
-                    (version >> 16) & 0xFF, (version >> 8) & 0xFF, version & 0xFF);
-            result = KELID3_EBADTAG;
             break;
         }
         const uint32_t size = frame->size;
         const uint32_t flags = frame->flags;
-
-        uint32_t compressed = flags & kV24Compressed;
-        uint32_t encrypted = flags & kV24Encrypted;
-        if (version == kVersion23) {
-            compressed |= flags & kV23Compressed;
-            encrypted |= flags & kV23Encrypted;
-        }
-        const uint32_t unsynchronised = flags & kV24Unsynchronised;
-        if (compressed != 0 || encrypted != 0 || unsynchronised != 0) {
-            ID3_LOG(INFO, "skipping %s%s%s frame: %08x %c%c%c%c %u bytes, flags: %08x",
-                    compressed != 0 ? "compressed," : "", encrypted != 0 ? "encrypted," : "",
-                    unsynchronised != 0 ? "unsync'd" : "", frame->id, ID3_ID_CHARS(frame->id), size,
-                    flags);
+        if ((flags & skipped) != 0) {
+            report_skipped(frame.get(), headers);
             pos += uint64_t{header_length} + size;
             continue;
         }
