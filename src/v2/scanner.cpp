@@ -180,57 +180,43 @@ extern "C" int32_t id3_parse_v2x_body(const void *buf, uint32_t len, id3_tag *ta
         frame->next = nullptr;
         frame->fields = nullptr;
 
+        if (headers == FrameHeaders::kUnsupported) {
+            ID3_LOG(ERROR, "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
+                    (version >> 16) & 0xFF, (version >> 8) & 0xFF, version & 0xFF);
+            result = KELID3_EBADTAG;
+            break;
+        }
         const uint8_t *header = bytes + pos;
+        const bool v22 = headers == FrameHeaders::kV22;
+        frame->id = v22 ? be24(header) : be32(header);
+        if (!check_identifier(version, frame->id, v22 ? 3 : 4)) {
+            ID3_LOG(WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
+                    ID3_ID_CHARS(frame->id), shown(pos), len);
+            break;
+        }
         uint32_t header_length = 0;
         uint32_t skipped = 0;  // flags that make this frame be passed over
         bool from_pic = false;
-        bool stop = false;
-        switch (headers) {
-            case FrameHeaders::kV22:
-                frame->id = be24(header);
-                if (!check_identifier(version, frame->id, 3)) {
-                    stop = true;
-                    break;
+        if (v22) {
+            from_pic = frame->id == threecc("PIC");
+            frame->id = map_v22_frame_identifier(frame->id);
+            frame->size = be24(header + 3);
+            frame->flags = 0;
+            header_length = 6;
+        } else {
+            if (headers == FrameHeaders::kV23) {
+                frame->size = be32(header + 4);
+                skipped = kV23Skipped;
+            } else {
+                if (any_top_bit(header + 4)) {
+                    ID3_LOG(WARN, "illegal size: 0x%08x. Not syncsafe as it should be.",
+                            le32(header + 4));
                 }
-                from_pic = frame->id == threecc("PIC");
-                frame->id = map_v22_frame_identifier(frame->id);
-                frame->size = be24(header + 3);
-                frame->flags = 0;
-                header_length = 6;
-                break;
-            case FrameHeaders::kV23:
-            case FrameHeaders::kV24:
-                frame->id = be32(header);
-                if (!check_identifier(version, frame->id, 4)) {
-                    stop = true;
-                    break;
-                }
-                if (headers == FrameHeaders::kV23) {
-                    frame->size = be32(header + 4);
-                    skipped = kV23Skipped;
-                } else {
-                    if (any_top_bit(header + 4)) {
-                        ID3_LOG(WARN, "illegal size: 0x%08x. Not syncsafe as it should be.",
-                                le32(header + 4));
-                    }
-                    frame->size = syncsafe32(header + 4);
-                    skipped = kV24Skipped;
-                }
-                frame->flags = be16(header + 8);
-                header_length = 10;
-                break;
-            case FrameHeaders::kUnsupported:
-                ID3_LOG(ERROR, "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
-                        (version >> 16) & 0xFF, (version >> 8) & 0xFF, version & 0xFF);
-                result = KELID3_EBADTAG;
-                break;
-        }
-        if (header_length == 0) {
-            if (stop) {
-                ID3_LOG(WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
-                        ID3_ID_CHARS(frame->id), shown(pos), len);
+                frame->size = syncsafe32(header + 4);
+                skipped = kV24Skipped;
             }
-            break;
+            frame->flags = be16(header + 8);
+            header_length = 10;
         }
         const uint32_t size = frame->size;
         const uint32_t flags = frame->flags;
