@@ -35,7 +35,6 @@ const Row *find_row(const Row (&rows)[N], uint32_t key) {
 template <size_t Slots>
 struct KeyIndex {
     static_assert(Slots != 0 && (Slots & (Slots - 1)) == 0, "a power of two");
-    static constexpr size_t kMask = Slots - 1;
     uint8_t slot[Slots];
 
     static constexpr size_t home(uint32_t key) {
@@ -43,6 +42,7 @@ struct KeyIndex {
         while ((size_t{1} << bits) < Slots) ++bits;
         return static_cast<size_t>((key * 0xCC9E2D51u) >> (32 - bits));
     }
+    static constexpr size_t next(size_t s) { return (s + 1) & (Slots - 1); }
 };
 
 template <size_t Slots, typename Row, size_t N>
@@ -51,7 +51,7 @@ constexpr KeyIndex<Slots> index_keys(const Row (&rows)[N]) {
     KeyIndex<Slots> index{};
     for (size_t i = 0; i < N; ++i) {
         size_t s = KeyIndex<Slots>::home(rows[i].key);
-        while (index.slot[s] != 0) s = (s + 1) & KeyIndex<Slots>::kMask;
+        while (index.slot[s] != 0) s = KeyIndex<Slots>::next(s);
         index.slot[s] = static_cast<uint8_t>(i + 1);
     }
     return index;
@@ -60,8 +60,7 @@ constexpr KeyIndex<Slots> index_keys(const Row (&rows)[N]) {
 // The row whose key equals `key`, or null, found through the index.
 template <typename Row, size_t N, size_t Slots>
 constexpr const Row *find_row(const Row (&rows)[N], const KeyIndex<Slots> &index, uint32_t key) {
-    for (size_t s = KeyIndex<Slots>::home(key); index.slot[s] != 0;
-         s = (s + 1) & KeyIndex<Slots>::kMask) {
+    for (size_t s = KeyIndex<Slots>::home(key); index.slot[s] != 0; s = KeyIndex<Slots>::next(s)) {
         const Row &row = rows[index.slot[s] - 1];
         if (row.key == key) return &row;
     }
@@ -78,7 +77,7 @@ constexpr bool index_finds_all(const Row (&rows)[N], const KeyIndex<Slots> &inde
         size_t probes = 1;
         while (index.slot[s] != i + 1) {
             if (index.slot[s] == 0 || ++probes > max_probes) return false;
-            s = (s + 1) & KeyIndex<Slots>::kMask;
+            s = KeyIndex<Slots>::next(s);
         }
     }
     return true;
