@@ -214,6 +214,30 @@ TEST(V2Scanner, UnsupportedVersionInTheRecordIsMalformed) {
                        "is_valid_frame_identifier: ERROR unknown version"}));
 }
 
+// Three characters count for ID3v2.0-2.2, four for 2.3 and 2.4; a rejected
+// identifier names its first bad character from the last, sign-extended.
+TEST(V2Scanner, IdentifierCheckCountsCharactersByVersionAndNamesTheBadOne) {
+    const std::string line = "INFO illegal frame identifier: ";
+    // clang-format off
+    const std::tuple<uint32_t, uint32_t, bool, Strings> cases[] = {
+        {0x00020000, id("TT2"), true, {}},
+        {0x00020100, id("9Z0"), true, {}},
+        {0x00020200, 0xFF545432, true, {}},  // the fourth byte is not part of it
+        {0x00020200, id("Tt2"), false, {line + "0x00547432, tag version 0x00020200, x 0x74"}},
+        {0x00020300, id("TIT2"), true, {}},
+        {0x00020300, id("TT2"), false, {line + "0x00545432, tag version 0x00020300, x 0x00"}},
+        {0x00020400, id("TXX9"), true, {}},
+        {0x00020400, id("T@ \xC4"), false, {line + "0x544020c4, tag version 0x00020400, x 0xffffffc4"}},
+    };
+    // clang-format on
+    for (const auto &[version, identifier, valid, lines] : cases) {
+        SCOPED_TRACE(format("%08x %08x", version, identifier));
+        LogCapture log;
+        EXPECT_EQ(kelid3::is_valid_frame_identifier(version, identifier), valid);
+        EXPECT_EQ(log.strings("is_valid_frame_identifier"), lines);
+    }
+}
+
 // An ID3v2.3 size near 4 GiB must not wrap the position back to the same or an
 // earlier frame; the alarm ends the test, should the scan never end.
 TEST(V2Scanner, SkippedFrameNearFourGiBEndsMalformedWithoutHanging) {
