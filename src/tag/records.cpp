@@ -1,4 +1,4 @@
-// Allocation and release of the three records.
+// Release of the three records (their allocation is inline in records.h).
 #include <cstdlib>
 
 #include "tag/log.h"
