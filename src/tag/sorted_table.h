@@ -1,14 +1,14 @@
-// Compile-time tables: sorted keys checked by static_assert and searched in
-// O(log n) or, on the hot paths, through a hash index built at compile time;
-// and string lists packed into one block with 16-bit offsets (no
-// pointer per entry, so no relocations in the shared library).
+// SPDX-License-Identifier: MIT
+// Compile-time tables: sorted keys checked by static_assert and found through
+// a hash index built at compile time; and string lists packed into one block
+// with 16-bit offsets (no pointer per entry, so no relocations in the shared
+// library).
 #pragma once
 
-#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
-namespace kelid3 {
+namespace kelid3::detail {
 
 // True when rows[i].key rises strictly: sorted and without duplicates.
 template <typename Row, size_t N>
@@ -17,14 +17,6 @@ constexpr bool keys_ascending(const Row (&rows)[N]) {
         if (!(rows[i - 1].key < rows[i].key)) return false;
     }
     return true;
-}
-
-// The row whose key equals `key`, or null.
-template <typename Row, size_t N>
-const Row *find_row(const Row (&rows)[N], uint32_t key) {
-    const Row *row =
-        std::lower_bound(rows, rows + N, key, [](const Row &r, uint32_t k) { return r.key < k; });
-    return row != rows + N && row->key == key ? row : nullptr;
 }
 
 // A hash index over a table's keys, built at compile time: slot[s] holds a
@@ -89,34 +81,40 @@ constexpr size_t text_length(const char *s) {
     return n;
 }
 
-// Bytes needed to hold every string of the list with its terminator.
+// Bytes needed to hold every string of the list with its terminator (a null
+// entry takes none).
 template <size_t N>
 constexpr size_t packed_bytes(const char *const (&strings)[N]) {
     size_t total = 0;
-    for (const char *s : strings) total += text_length(s) + 1;
+    for (const char *s : strings) total += s != nullptr ? text_length(s) + 1 : 0;
     return total;
 }
 
-// N strings laid end to end, each NUL-terminated, found by offset.
+// N strings laid end to end, each NUL-terminated, found by offset; a null
+// entry of the list stays null.
 template <size_t N, size_t Bytes>
 struct PackedStrings {
+    static constexpr uint16_t kNone = 0xFFFF;
     uint16_t offset[N];
     char text[Bytes];
 
-    constexpr const char *operator[](size_t i) const { return text + offset[i]; }
+    constexpr const char *operator[](size_t i) const {
+        return offset[i] != kNone ? text + offset[i] : nullptr;
+    }
 };
 
 template <size_t Bytes, size_t N>
 constexpr PackedStrings<N, Bytes> pack_strings(const char *const (&strings)[N]) {
-    static_assert(Bytes <= 0xFFFF, "offsets are 16-bit");
+    static_assert(Bytes < PackedStrings<N, Bytes>::kNone, "offsets are 16-bit");
     PackedStrings<N, Bytes> packed{};
     size_t at = 0;
     for (size_t i = 0; i < N; ++i) {
-        packed.offset[i] = static_cast<uint16_t>(at);
+        packed.offset[i] = strings[i] != nullptr ? static_cast<uint16_t>(at) : packed.kNone;
+        if (strings[i] == nullptr) continue;
         for (const char *s = strings[i]; *s != '\0'; ++s) packed.text[at++] = *s;
         packed.text[at++] = '\0';
     }
     return packed;
 }
 
-}  // namespace kelid3
+}  // namespace kelid3::detail

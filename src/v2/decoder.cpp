@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Frame contents into fields: text frames become one string field, attached
 // pictures a MIME type, a picture type and the image data. Other frames are
 // left undecoded.
@@ -6,89 +7,14 @@
 #include "tag/bytes.h"
 #include "tag/log.h"
 #include "tag/records.h"
-#include "tag/sorted_table.h"
+#include "v2/frame_table.h"
 #include "v2/v2.h"
 
-namespace kelid3 {
+namespace kelid3::detail {
 namespace {
 
 // Every line of the decoder is reported under its own name.
 constexpr char kDecoder[] = "id3_parse_v2_frame";
-
-enum class FrameClass : uint8_t {
-    kText,     // encoding byte, then text: one FIELD_STRING
-    kPicture,  // APIC
-    kKnown,    // a frame of the ID3v2.4 list that is not decoded
-};
-
-struct FrameKind {
-    uint32_t key;
-    FrameClass kind;
-};
-
-constexpr FrameClass T = FrameClass::kText;
-constexpr FrameClass K = FrameClass::kKnown;
-
-constexpr FrameKind kFrameKinds[] = {
-    {fourcc("AENC"), K}, {fourcc("APIC"), FrameClass::kPicture},
-    {fourcc("ASPI"), K}, {fourcc("COMM"), K},
-    {fourcc("COMR"), K}, {fourcc("ENCR"), K},
-    {fourcc("EQU2"), K}, {fourcc("ETCO"), K},
-    {fourcc("GEOB"), K}, {fourcc("GRID"), K},
-    {fourcc("LINK"), K}, {fourcc("MCDI"), K},
-    {fourcc("MLLT"), K}, {fourcc("OWNE"), K},
-    {fourcc("PCNT"), K}, {fourcc("POPM"), K},
-    {fourcc("POSS"), K}, {fourcc("PRIV"), K},
-    {fourcc("RBUF"), K}, {fourcc("RVA2"), K},
-    {fourcc("RVRB"), K}, {fourcc("SEEK"), K},
-    {fourcc("SIGN"), K}, {fourcc("SYLT"), K},
-    {fourcc("SYTC"), K}, {fourcc("TALB"), T},
-    {fourcc("TBPM"), T}, {fourcc("TCOM"), T},
-    {fourcc("TCON"), T}, {fourcc("TCOP"), K},
-    {fourcc("TDAT"), T}, {fourcc("TDEN"), K},
-    {fourcc("TDLY"), K}, {fourcc("TDOR"), K},
-    {fourcc("TDRC"), K}, {fourcc("TDRL"), K},
-    {fourcc("TDTG"), K}, {fourcc("TENC"), T},
-    {fourcc("TEXT"), T}, {fourcc("TFLT"), K},
-    {fourcc("TIPL"), T}, {fourcc("TIT1"), T},
-    {fourcc("TIT2"), T}, {fourcc("TIT3"), T},
-    {fourcc("TKEY"), K}, {fourcc("TLAN"), K},
-    {fourcc("TLEN"), T}, {fourcc("TMCL"), T},
-    {fourcc("TMED"), K}, {fourcc("TMOO"), T},
-    {fourcc("TOAL"), T}, {fourcc("TOFN"), K},
-    {fourcc("TOLY"), T}, {fourcc("TOPE"), T},
-    {fourcc("TORY"), T}, {fourcc("TOWN"), K},
-    {fourcc("TPE1"), T}, {fourcc("TPE2"), T},
-    {fourcc("TPE3"), T}, {fourcc("TPE4"), T},
-    {fourcc("TPOS"), T}, {fourcc("TPRO"), T},
-    {fourcc("TPUB"), T}, {fourcc("TRCK"), T},
-    {fourcc("TRDA"), T}, {fourcc("TRSN"), T},
-    {fourcc("TRSO"), T}, {fourcc("TSOA"), K},
-    {fourcc("TSOP"), K}, {fourcc("TSOT"), K},
-    {fourcc("TSRC"), T}, {fourcc("TSSE"), K},
-    {fourcc("TSST"), T}, {fourcc("TXXX"), T},
-    {fourcc("TYER"), T}, {fourcc("UFID"), K},
-    {fourcc("USER"), K}, {fourcc("USLT"), K},
-    {fourcc("WCOM"), K}, {fourcc("WCOP"), K},
-    {fourcc("WOAF"), K}, {fourcc("WOAR"), K},
-    {fourcc("WOAS"), K}, {fourcc("WORS"), K},
-    {fourcc("WPAY"), K}, {fourcc("WPUB"), K},
-    {fourcc("WXXX"), K},
-};
-static_assert(keys_ascending(kFrameKinds), "sorted by identifier, no duplicates");
-// Every frame is classified through this index, found at most three slots
-// from home.
-constexpr auto kFrameKindIndex = index_keys<256>(kFrameKinds);
-static_assert(index_finds_all(kFrameKinds, kFrameKindIndex, 3), "every row within three slots");
-
-constexpr size_t count_of(FrameClass kind) {
-    size_t n = 0;
-    for (const FrameKind &row : kFrameKinds) n += row.kind == kind;
-    return n;
-}
-static_assert(count_of(FrameClass::kText) == 33, "33 text frames");
-static_assert(count_of(FrameClass::kPicture) == 1, "one picture frame");
-static_assert(count_of(FrameClass::kKnown) == 53, "53 frames recognised, not decoded");
 
 constexpr uint8_t kMaxEncoding = KELID3_ENC_UTF8;
 // Characters of an ID3v2.2 picture's image format ("JPG", "PNG").
@@ -192,7 +118,7 @@ int decode_picture(id3_frame *frame, const uint8_t *content, PictureLayout layou
 }  // namespace
 
 int id3_parse_v2_frame(id3_frame *frame, const uint8_t *content, PictureLayout layout) {
-    const FrameKind *row = find_row(kFrameKinds, kFrameKindIndex, frame->id);
+    const KnownFrame *row = find_frame(frame->id);
     if (row == nullptr) {
         ID3_LOG(INFO, "Unknown frame: %08x, %c%c%c%c", frame->id, ID3_ID_CHARS(frame->id));
         return kNotDecoded;
@@ -208,4 +134,4 @@ int id3_parse_v2_frame(id3_frame *frame, const uint8_t *content, PictureLayout l
     return kNotDecoded;
 }
 
-}  // namespace kelid3
+}  // namespace kelid3::detail
