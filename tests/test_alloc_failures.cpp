@@ -115,7 +115,8 @@ TEST(AllocFailureV1Frame, RequestsBothBlocksAndReleasesTheOneObtained) {
         LogCapture log;
         const long live = alloc_seam::live();
         alloc_seam::fail_nth(n);
-        EXPECT_EQ(kelid3::id3_parse_v1_frame(text, 5, id("TIT2"), FIELD_STRING, 0), nullptr);
+        EXPECT_EQ(kelid3::detail::id3_parse_v1_frame(text, 5, id("TIT2"), FIELD_STRING, 0),
+                  nullptr);
         EXPECT_EQ(alloc_seam::count(), 2);
         alloc_seam::reset();
         EXPECT_EQ(alloc_seam::live(), live);

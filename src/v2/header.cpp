@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The ten-byte ID3v2 tag header: "ID3", version, flags, syncsafe size, and the
 // length of an extended header when flag 0x40 announces one.
 #include "tag/bytes.h"
@@ -11,6 +12,8 @@ const uint32_t id3v2_extheader_size = 4;
 
 namespace {
 
+using namespace kelid3::detail;
+
 constexpr uint8_t kFlagExtendedHeader = 0x40;
 constexpr uint8_t kFlagFooter = 0x10;
 constexpr uint32_t kFooterSize = 10;
@@ -18,22 +21,15 @@ constexpr uint32_t kFooterSize = 10;
 // The header and the four length bytes of an extended header.
 constexpr uint32_t kHeaderWithExtLength = 14;
 
-bool is_supported_version(uint32_t version) {
-    using namespace kelid3;
-    return version == kVersion20 || version == kVersion21 || version == kVersion22 ||
-           version == kVersion23 || version == kVersion24;
-}
-
 }  // namespace
 
 extern "C" int id3_match_v2x(const void *buf, uint32_t /*len*/) {
     const auto *p = static_cast<const uint8_t *>(buf);
     return p[0] == 'I' && p[1] == 'D' && p[2] == '3' && p[3] != 0xFF && p[4] != 0xFF &&
-           !kelid3::any_top_bit(p + 6);
+           !any_top_bit(p + 6);
 }
 
 extern "C" int id3_parse_v2x_header(const void *buf, uint32_t len, id3_tag *tag) {
-    using namespace kelid3;
     const auto *p = static_cast<const uint8_t *>(buf);
     tag->flags = p[5];
     tag->version = KELID3_VERSION_V2(uint32_t{p[3]}, uint32_t{p[4]});
@@ -43,7 +39,7 @@ extern "C" int id3_parse_v2x_header(const void *buf, uint32_t len, id3_tag *tag)
     }
     const uint32_t size = syncsafe32(p + 6);
     tag->size = size;
-    if (!is_supported_version(tag->version)) {
+    if (frame_layout(tag->version) == nullptr) {
         ID3_LOG(INFO, "unsupported id3v2 version found: 0x%08x. Tag ignored.", tag->version);
         return 0;
     }

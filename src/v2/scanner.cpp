@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The walk over the frames of an ID3v2 tag: frame headers of every version,
 // their identifiers, flags and sizes, the caller's selection, and the decoded
 // frames linked into the tag.
@@ -8,28 +9,14 @@
 #include "tag/records.h"
 #include "v2/v2.h"
 
-namespace kelid3 {
+namespace kelid3::detail {
 namespace {
+
+// The scanner's lines carry the name of the exported function.
+constexpr char kScanner[] = "id3_parse_v2x_body";
 
 // A frame header is only read when this many bytes remain, for every version.
 constexpr uint32_t kMinFrameHeaderRoom = 10;
-
-// Frame flags that make the scanner pass a frame over: its content cannot be
-// read as it stands. ID3v2.4 positions, and ID3v2.3's own.
-constexpr uint32_t kV24Compressed = 0x0008;
-constexpr uint32_t kV24Encrypted = 0x0004;
-constexpr uint32_t kV24Unsynchronised = 0x0002;
-constexpr uint32_t kV23Compressed = 0x0080;
-constexpr uint32_t kV23Encrypted = 0x0040;
-
-bool is_v22_family(uint32_t version) {
-    return version == kVersion20 || version == kVersion21 || version == kVersion22;
-}
-
-// Positions past 4 GiB are shown as 0xFFFFFFFF.
-uint32_t shown(uint64_t pos) {
-    return pos > UINT32_MAX ? UINT32_MAX : static_cast<uint32_t>(pos);
-}
 
 bool is_id_char(uint32_t c) {
     return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -48,20 +35,12 @@ bool all_id_chars(uint32_t id, uint32_t mask) {
     return ((digit | upper) & kTop & mask) == (kTop & mask);
 }
 
-// True when `id` is one of the `ids` before its terminating 0.
-bool is_selected(const uint32_t *ids, uint32_t id) {
-    for (; *ids != 0; ++ids) {
-        if (*ids == id) return true;
-    }
-    return false;
-}
-
-// Logs the first character of `id` that may not stand in an identifier of
-// `chars` characters, looking from the last to the first. Only called once
-// all_id_chars has found one.
-[[gnu::cold]] bool reject_identifier(uint32_t version, uint32_t id, unsigned chars) {
-    for (unsigned i = 0; i < chars; ++i) {
-        const uint32_t c = (id >> (8 * i)) & 0xFF;
+// Names the first byte of `id` under `mask`, from the last character to the
+// first, that may not stand in an identifier. Only called once all_id_chars
+// has found one.
+[[gnu::cold]] bool reject_identifier(uint32_t version, uint32_t id, uint32_t mask) {
+    for (unsigned shift = 0; shift < 32 && (mask >> shift) != 0; shift += 8) {
+        const uint32_t c = (id >> shift) & 0xFF;
         if (!is_id_char(c)) {
             ID3_LOG_AS("is_valid_frame_identifier", INFO,
                        "illegal frame identifier: 0x%08x, tag version 0x%08x, x 0x%02x", id,
@@ -72,200 +51,237 @@ bool is_selected(const uint32_t *ids, uint32_t id) {
     return false;
 }
 
-// is_valid_frame_identifier for an identifier of `chars` characters.
-inline bool check_identifier(uint32_t version, uint32_t id, unsigned chars) {
-    return all_id_chars(id, chars == 4 ? 0xFFFFFFFFu : 0x00FFFFFFu) ||
-           reject_identifier(version, id, chars);
-}
-
-// How the frame headers of a tag are laid out, settled once per tag.
-enum class FrameHeaders : uint8_t {
-    kV22,          // three-character identifier, 24-bit size, no flags
-    kV23,          // four characters, 32-bit size, ID3v2.3 flags
-    kV24,          // four characters, syncsafe size, ID3v2.4 flags
-    kUnsupported,  // no frame header can be read
+// One frame header, read in the layout of the tag's version.
+struct FrameHeader {
+    uint32_t id;
+    uint32_t size;
+    uint32_t flags;
+    uint32_t length;  // header bytes in front of the content
+    bool from_pic;    // ID3v2.2 PIC: its picture has a layout of its own
+    bool skipped;     // compressed, encrypted or unsynchronised: passed over
 };
 
-FrameHeaders frame_headers(uint32_t version) {
-    if (is_v22_family(version)) return FrameHeaders::kV22;
-    if (version == kVersion23) return FrameHeaders::kV23;
-    if (version == kVersion24) return FrameHeaders::kV24;
-    return FrameHeaders::kUnsupported;
-}
-
-// The flags that make the scanner pass a frame over, per layout.
-constexpr uint32_t kV24Skipped = kV24Compressed | kV24Encrypted | kV24Unsynchronised;
-constexpr uint32_t kV23Skipped = kV24Skipped | kV23Compressed | kV23Encrypted;
-
-// The line for a frame passed over for its flags.
-[[gnu::cold]] void report_skipped(const id3_frame *frame, FrameHeaders headers) {
-    const uint32_t flags = frame->flags;
-    uint32_t compressed = flags & kV24Compressed;
-    uint32_t encrypted = flags & kV24Encrypted;
-    if (headers == FrameHeaders::kV23) {
-        compressed |= flags & kV23Compressed;
-        encrypted |= flags & kV23Encrypted;
-    }
-    const uint32_t unsynchronised = flags & kV24Unsynchronised;
-    ID3_LOG_AS("id3_parse_v2x_body", INFO,
-               "skipping %s%s%s frame: %08x %c%c%c%c %u bytes, flags: %08x",
-               compressed != 0 ? "compressed," : "", encrypted != 0 ? "encrypted," : "",
-               unsynchronised != 0 ? "unsync'd" : "", frame->id, ID3_ID_CHARS(frame->id),
-               frame->size, flags);
-}
-
-}  // namespace
-
-bool is_valid_frame_identifier(uint32_t version, uint32_t id) {
-    switch (frame_headers(version)) {
-        case FrameHeaders::kV22:
-            return check_identifier(version, id, 3);
-        case FrameHeaders::kV23:
-        case FrameHeaders::kV24:
-            return check_identifier(version, id, 4);
-        case FrameHeaders::kUnsupported:
+// Reads the frame header at `p`, where ten bytes remain. False, after the
+// identifier check's line, when the identifier holds another character than
+// 'A'-'Z' and '0'-'9' (a zero byte of padding among them).
+bool read_frame_header(const FrameLayout &layout, const uint8_t *p, FrameHeader &header) {
+    const bool three = layout.id_chars == 3;
+    const uint32_t mask = three ? 0x00FFFFFFu : 0xFFFFFFFFu;
+    header.id = three ? be24(p) : be32(p);
+    if (!all_id_chars(header.id, mask)) return reject_identifier(layout.version, header.id, mask);
+    header.from_pic = three && header.id == threecc("PIC");
+    if (three) header.id = map_v22_frame_identifier(header.id);
+    header.length = layout.header_length;
+    switch (layout.size) {
+        case FrameLayout::Size::kBe24:
+            header.size = be24(p + 3);
+            break;
+        case FrameLayout::Size::kBe32:
+            header.size = be32(p + 4);
+            break;
+        case FrameLayout::Size::kSyncsafe:
+            if (any_top_bit(p + 4)) {
+                ID3_LOG_AS(kScanner, WARN, "illegal size: 0x%08x. Not syncsafe as it should be.",
+                           le32(p + 4));
+            }
+            header.size = syncsafe32(p + 4);
             break;
     }
-    ID3_LOG(ERROR, "unknown version");
+    header.flags = three ? 0 : be16(p + 8);
+    header.skipped =
+        (header.flags & (layout.compressed | layout.encrypted | layout.unsynchronised)) != 0;
+    return true;
+}
+
+// The line for a frame passed over for its flags.
+[[gnu::cold]] void report_skipped(const FrameHeader &header, const FrameLayout &layout) {
+    const uint32_t flags = header.flags;
+    ID3_LOG_AS(kScanner, INFO, "skipping %s%s%s frame: %08x %c%c%c%c %u bytes, flags: %08x",
+               (flags & layout.compressed) != 0 ? "compressed," : "",
+               (flags & layout.encrypted) != 0 ? "encrypted," : "",
+               (flags & layout.unsynchronised) != 0 ? "unsync'd" : "", header.id,
+               ID3_ID_CHARS(header.id), header.size, flags);
+}
+
+// True when `id` is one of the `ids` before its terminating 0.
+bool is_selected(const uint32_t *ids, uint32_t id) {
+    for (; *ids != 0; ++ids) {
+        if (*ids == id) return true;
+    }
     return false;
 }
 
-}  // namespace kelid3
+// One scan over the frames of a tag. Every bound is a count of the bytes left:
+// the position never passes the buffer's length, except that a frame passed
+// over for its flags may reach past it, after which the next pass ends the
+// scan as malformed.
+class Scan {
+  public:
+    Scan(const uint8_t *buf, uint32_t len, id3_tag *tag, const uint32_t *ids)
+        : buf_(buf),
+          len_(len),
+          tag_(tag),
+          ids_(ids),
+          // The header's size counts the bytes behind the tag header, so the
+          // scan ends ten bytes before the frames' end. A declared size below
+          // the header's sets no end at all.
+          limit_(tag->size >= tag->header_size ? tag->size - tag->header_size : UINT32_MAX) {}
+
+    // The checks before each frame header; true when one is to be read, with
+    // a frame record in hand.
+    bool next_frame();
+    // Reads, checks and decodes the frame at the position; false ends the scan.
+    bool read_frame(const FrameLayout &layout);
+    // Ends a scan of a tag whose version has no frame layout.
+    void unsupported() {
+        const uint32_t version = tag_->version;
+        ID3_LOG_AS(kScanner, ERROR, "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
+                   (version >> 16) & 0xFF, (version >> 8) & 0xFF, version & 0xFF);
+        result_ = KELID3_EBADTAG;
+    }
+    // A failure's code, or the position at which the scan stopped.
+    int32_t result() const { return result_ != 0 ? result_ : static_cast<int32_t>(pos_); }
+
+  private:
+    bool reaches_past_buffer(const FrameHeader &header) const;
+    bool decode(const FrameHeader &header);
+    void pass(uint32_t n);
+
+    const uint8_t *buf_;
+    uint32_t len_;
+    id3_tag *tag_;
+    const uint32_t *ids_;
+    uint32_t limit_;
+    uint32_t pos_ = 0;      // offset of the next frame header
+    bool overrun_ = false;  // a frame passed over reaches past the buffer
+    int32_t result_ = 0;
+    FramePtr frame_;  // the record in hand, reused until a frame is linked
+};
+
+bool Scan::next_frame() {
+    ID3_LOG_AS(kScanner, TRACE, "inbuf: %u/%u (0x%x/0x%x) tag->header_size %u, tag->size %u", pos_,
+               len_, pos_, len_, tag_->header_size, tag_->size);
+    if (overrun_) {
+        ID3_LOG_AS(kScanner, ERROR, "Malformed tag ??? (or bug?) inbuf: %d/%d", pos_, len_);
+        result_ = KELID3_EBADTAG;
+        return false;
+    }
+    if (len_ - pos_ < kMinFrameHeaderRoom) {
+        ID3_LOG_AS(kScanner, INFO, "end of buffer reached");
+        return false;
+    }
+    if (pos_ == limit_) {
+        ID3_LOG_AS(kScanner, INFO, "scanned tag completedly: size %d (excluding header)",
+                   tag_->size);
+        return false;
+    }
+    if (pos_ > limit_) {
+        ID3_LOG_AS(kScanner, INFO,
+                   "scanned beyond tag. Malformed input ??? (or bug?) size: %u inbuf: %u/%u "
+                   "(0x%x/0x%x)",
+                   tag_->size, pos_, len_, pos_, len_);
+    }
+    if (!frame_) {
+        frame_ = new_frame();
+        if (!frame_) {
+            ID3_LOG_AS(kScanner, INFO, "unable to malloc new buffer.");
+            result_ = KELID3_ENOMEM;
+            return false;
+        }
+    }
+    return true;
+}
+
+bool Scan::read_frame(const FrameLayout &layout) {
+    FrameHeader header{};
+    if (!read_frame_header(layout, buf_ + pos_, header)) {
+        ID3_LOG_AS(kScanner, WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
+                   ID3_ID_CHARS(header.id), pos_, len_);
+        return false;
+    }
+    if (header.skipped) {
+        report_skipped(header, layout);
+        pass(header.length);
+        pass(header.size);
+        return true;
+    }
+    if (reaches_past_buffer(header)) {
+        ID3_LOG_AS(kScanner, INFO, "frame beyond buffer end: %08x %c%c%c%c", header.id,
+                   ID3_ID_CHARS(header.id));
+        return false;
+    }
+    pos_ += header.length;
+    if (header.size == 0 || header.size > kMaxFrameSize) {
+        ID3_LOG_AS(kScanner, ERROR, "frame size: %u. Stop here.", header.size);
+        result_ = KELID3_ERANGE;
+        return false;
+    }
+    ID3_LOG_AS(kScanner, TRACE, "frame: %c%c%c%c, size: %d (0x%x) flags: 0x%04x [%d,%d]",
+               ID3_ID_CHARS(header.id), header.size, header.size, header.flags, pos_,
+               pos_ + header.size);
+    if (ids_ != nullptr) {
+        if (!is_selected(ids_, header.id)) {
+            pos_ += header.size;
+            return true;
+        }
+        ID3_LOG_AS(kScanner, TRACE, "found requested id %08x, %c%c%c%c", header.id,
+                   ID3_ID_CHARS(header.id));
+    }
+    return decode(header);
+}
+
+// Whether the frame's content reaches past the buffer. The format's sizes are
+// 32-bit: a frame whose end would lie past 4 GiB is let through to the size
+// check, which refuses its size.
+bool Scan::reaches_past_buffer(const FrameHeader &header) const {
+    const uint32_t room = len_ - pos_ - header.length;  // ten bytes remain: no wrap
+    const bool end_past_4gib = header.size > UINT32_MAX - pos_ - header.length;
+    return header.size > room && !(end_past_4gib && header.size > kMaxFrameSize);
+}
+
+bool Scan::decode(const FrameHeader &header) {
+    frame_->id = header.id;
+    frame_->flags = header.flags;
+    frame_->size = header.size;
+    const int decoded = id3_parse_v2_frame(
+        frame_.get(), buf_ + pos_, header.from_pic ? PictureLayout::kPic : PictureLayout::kApic);
+    if (decoded < 0) {
+        result_ = KELID3_EBADTAG;
+        return false;
+    }
+    pos_ += header.size;
+    if (decoded == kDecoded) {
+        link_frame(tag_, frame_);
+    } else {
+        ID3_LOG_AS(kScanner, INFO, "unable to parse v2 frame: id=%08x, %c%c%c%c. Skipping it.",
+                   header.id, ID3_ID_CHARS(header.id));
+    }
+    return true;
+}
+
+// Passes over `n` bytes of a frame that is not read. Should they reach past
+// the buffer, the position still counts them, up to 4 GiB - 1, for the line
+// that reports the tag malformed.
+void Scan::pass(uint32_t n) {
+    overrun_ = overrun_ || n > len_ - pos_;
+    pos_ = n > UINT32_MAX - pos_ ? UINT32_MAX : pos_ + n;
+}
+
+}  // namespace
+}  // namespace kelid3::detail
 
 extern "C" int32_t id3_parse_v2x_body(const void *buf, uint32_t len, id3_tag *tag,
                                       const uint32_t *ids) {
-    using namespace kelid3;
-    const auto *bytes = static_cast<const uint8_t *>(buf);
-    const uint32_t version = tag->version;
-    const FrameHeaders headers = frame_headers(version);
-    // Kept in 64 bits: a frame passed over may claim up to 4 GiB, and the
-    // position must never wrap back to an earlier frame.
-    uint64_t pos = 0;
-    int32_t result = 0;
-    FramePtr frame;  // the record in hand, reused until a frame is linked
-
-    for (;;) {
-        ID3_LOG(TRACE, "inbuf: %u/%u (0x%x/0x%x) tag->header_size %u, tag->size %u", shown(pos),
-                len, shown(pos), len, tag->header_size, tag->size);
-        if (pos > len) {
-            ID3_LOG(ERROR, "Malformed tag ??? (or bug?) inbuf: %d/%d", shown(pos), len);
-            result = KELID3_EBADTAG;
-            break;
-        }
-        if (len - pos < kMinFrameHeaderRoom) {
-            ID3_LOG(INFO, "end of buffer reached");
-            break;
-        }
-        // The header's size counts the bytes behind the tag header, so this
-        // limit ends the scan ten bytes before the frames' end.
-        const uint32_t limit = tag->size - tag->header_size;
-        if (pos == limit) {
-            ID3_LOG(INFO, "scanned tag completedly: size %d (excluding header)", tag->size);
-            break;
-        }
-        if (pos > limit) {
-            ID3_LOG(INFO,
-                    "scanned beyond tag. Malformed input ??? (or bug?) size: %u inbuf: %u/%u "
-                    "(0x%x/0x%x)",
-                    tag->size, shown(pos), len, shown(pos), len);
-        }
-
-        if (!frame) {
-            frame = new_frame();
-            if (!frame) {
-                ID3_LOG(INFO, "unable to malloc new buffer.");
-                return KELID3_ENOMEM;
-            }
-        }
-        frame->next = nullptr;
-        frame->fields = nullptr;
-
-        if (headers == FrameHeaders::kUnsupported) {
-            ID3_LOG(ERROR, "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
-                    (version >> 16) & 0xFF, (version >> 8) & 0xFF, version & 0xFF);
-            result = KELID3_EBADTAG;
-            break;
-        }
-        const uint8_t *header = bytes + pos;
-        const bool v22 = headers == FrameHeaders::kV22;
-        frame->id = v22 ? be24(header) : be32(header);
-        if (!check_identifier(version, frame->id, v22 ? 3 : 4)) {
-            ID3_LOG(WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
-                    ID3_ID_CHARS(frame->id), shown(pos), len);
-            break;
-        }
-        uint32_t header_length = 0;
-        uint32_t skipped = 0;  // flags that make this frame be passed over
-        bool from_pic = false;
-        if (v22) {
-            from_pic = frame->id == threecc("PIC");
-            frame->id = map_v22_frame_identifier(frame->id);
-            frame->size = be24(header + 3);
-            frame->flags = 0;
-            header_length = 6;
-        } else {
-            if (headers == FrameHeaders::kV23) {
-                frame->size = be32(header + 4);
-                skipped = kV23Skipped;
-            } else {
-                if (any_top_bit(header + 4)) {
-                    ID3_LOG(WARN, "illegal size: 0x%08x. Not syncsafe as it should be.",
-                            le32(header + 4));
-                }
-                frame->size = syncsafe32(header + 4);
-                skipped = kV24Skipped;
-            }
-            frame->flags = be16(header + 8);
-            header_length = 10;
-        }
-        const uint32_t size = frame->size;
-        const uint32_t flags = frame->flags;
-        if ((flags & skipped) != 0) {
-            report_skipped(frame.get(), headers);
-            pos += uint64_t{header_length} + size;
-            continue;
-        }
-
-        // The format's sizes are 32-bit: a frame end past 4 GiB only comes from a
-        // size out of range, which the size check below reports.
-        const uint64_t end = pos + header_length + size;
-        const bool wraps = end > UINT32_MAX;
-        if (end > len && !(wraps && size > kMaxFrameSize)) {
-            ID3_LOG(INFO, "frame beyond buffer end: %08x %c%c%c%c", frame->id,
-                    ID3_ID_CHARS(frame->id));
-            break;
-        }
-        pos += header_length;
-        if (size == 0 || size > kMaxFrameSize) {
-            ID3_LOG(ERROR, "frame size: %u. Stop here.", size);
-            result = KELID3_ERANGE;
-            break;
-        }
-        ID3_LOG(TRACE, "frame: %c%c%c%c, size: %d (0x%x) flags: 0x%04x [%d,%d]",
-                ID3_ID_CHARS(frame->id), size, size, flags, shown(pos), shown(pos + size));
-
-        if (ids != nullptr) {
-            if (!is_selected(ids, frame->id)) {
-                pos += size;
-                continue;
-            }
-            ID3_LOG(TRACE, "found requested id %08x, %c%c%c%c", frame->id, ID3_ID_CHARS(frame->id));
-        }
-
-        const int decoded = id3_parse_v2_frame(
-            frame.get(), bytes + pos, from_pic ? PictureLayout::kPic : PictureLayout::kApic);
-        if (decoded < 0) {
-            result = KELID3_EBADTAG;
-            break;
-        }
-        pos += size;
-        if (decoded == kDecoded) {
-            link_frame(tag, frame);
-        } else {
-            ID3_LOG(INFO, "unable to parse v2 frame: id=%08x, %c%c%c%c. Skipping it.", frame->id,
-                    ID3_ID_CHARS(frame->id));
-        }
+    using namespace kelid3::detail;
+    Scan scan(static_cast<const uint8_t *>(buf), len, tag, ids);
+    const FrameLayout *layout = frame_layout(tag->version);
+    if (layout == nullptr) {
+        // Found out before the first frame header, once the checks that come
+        // before every frame header have passed.
+        if (scan.next_frame()) scan.unsupported();
+        return scan.result();
     }
-    // The record in hand, if any, is released with the handle.
-    return result != 0 ? result : static_cast<int32_t>(pos);
+    while (scan.next_frame() && scan.read_frame(*layout)) {
+    }
+    return scan.result();
 }

@@ -1,45 +1,69 @@
-// ID3v2 reader internals: identifier checks and translation, frame decoding.
+// SPDX-License-Identifier: MIT
+// ID3v2 reader internals: the supported versions and their frame headers, the
+// ID3v2.2 identifier translation and the frame decoder.
 #pragma once
 
 #include <cstdint>
 
 #include "kelid3.h"
 
-namespace kelid3 {
+namespace kelid3::detail {
 
-// Accepted version words of ID3v2 tags.
-constexpr uint32_t kVersion20 = 0x00020000u;
-constexpr uint32_t kVersion21 = 0x00020100u;
-constexpr uint32_t kVersion22 = 0x00020200u;
-constexpr uint32_t kVersion23 = 0x00020300u;
-constexpr uint32_t kVersion24 = 0x00020400u;
+// How the frame headers of one supported ID3v2 version are laid out.
+struct FrameLayout {
+    enum class Size : uint8_t {
+        kBe24,      // ID3v2.0-2.2: three bytes, big-endian
+        kBe32,      // ID3v2.3: four bytes, big-endian
+        kSyncsafe,  // ID3v2.4: four bytes of seven bits each
+    };
+    uint32_t version;       // the tag's version word
+    uint8_t id_chars;       // characters of a frame identifier: 3 or 4
+    uint8_t header_length;  // bytes in front of the content
+    Size size;
+    uint16_t compressed;      // flag bits of a compressed frame
+    uint16_t encrypted;       // flag bits of an encrypted frame
+    uint16_t unsynchronised;  // flag bit of an unsynchronised frame
+};
+
+// Every accepted version word. ID3v2.0 and 2.1 frames have the ID3v2.2 layout;
+// ID3v2.3 keeps compression and encryption in bits 0x0080 and 0x0040 as well.
+inline constexpr FrameLayout kFrameLayouts[] = {
+    {0x00020000u, 3, 6, FrameLayout::Size::kBe24, 0, 0, 0},
+    {0x00020100u, 3, 6, FrameLayout::Size::kBe24, 0, 0, 0},
+    {0x00020200u, 3, 6, FrameLayout::Size::kBe24, 0, 0, 0},
+    {0x00020300u, 4, 10, FrameLayout::Size::kBe32, 0x0088, 0x0044, 0x0002},
+    {0x00020400u, 4, 10, FrameLayout::Size::kSyncsafe, 0x0008, 0x0004, 0x0002},
+};
+
+// The layout of a supported version, or null.
+constexpr const FrameLayout *frame_layout(uint32_t version) {
+    for (const FrameLayout &layout : kFrameLayouts) {
+        if (layout.version == version) return &layout;
+    }
+    return nullptr;
+}
 
 // Largest frame content the scanner accepts.
-constexpr uint32_t kMaxFrameSize = 0x80000u;
-
-// True when the identifier holds only 'A'-'Z' and '0'-'9': three characters
-// for ID3v2.0-2.2 tags, four for 2.3 and 2.4. Logs the offending byte.
-bool is_valid_frame_identifier(uint32_t version, uint32_t id);
+inline constexpr uint32_t kMaxFrameSize = 0x80000u;
 
 // The four-character successor of a packed ID3v2.2 identifier, or the input
 // unchanged when it has none.
 uint32_t map_v22_frame_identifier(uint32_t id);
 
 // How an attached picture's content is laid out.
-enum class PictureLayout {
+enum class PictureLayout : uint8_t {
     kApic,  // encoding, MIME type ended by a zero byte, type, description, data
     kPic,   // ID3v2.2: encoding, three-character image format, type, description, data
 };
 
 // Frame decoder outcomes.
-constexpr int kDecoded = 1;
-constexpr int kNotDecoded = 0;
-constexpr int kDecodeFatal = -1;
+inline constexpr int kDecoded = 1;
+inline constexpr int kNotDecoded = 0;
+inline constexpr int kDecodeFatal = -1;
 
 // Decodes the `frame->size` content bytes of a text or picture frame into the
 // frame's fields. Returns kDecoded (fields attached), kNotDecoded (frame
 // unchanged) or kDecodeFatal (out of memory for a text field).
-int id3_parse_v2_frame(id3_frame *frame, const uint8_t *content,
-                       PictureLayout layout = PictureLayout::kApic);
+int id3_parse_v2_frame(id3_frame *frame, const uint8_t *content, PictureLayout layout);
 
-}  // namespace kelid3
+}  // namespace kelid3::detail
