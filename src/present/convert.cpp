@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // UTF-8 and UTF-16 string fields into ISO-8859-1 text.
 #include <cstdlib>
 
@@ -6,7 +7,7 @@
 
 namespace {
 
-using kelid3::BlockPtr;
+using kelid3::detail::BlockPtr;
 
 // Stand-ins for characters above 255.
 constexpr uint8_t kUtf8Substitute = 0x7B;

@@ -1,8 +1,10 @@
+// SPDX-License-Identifier: MIT
 // A readable dump of a parse result, for callers' diagnostics.
 #include <cstdio>
 #include <cstring>
 
 #include "kelid3.h"
+#include "tag/bytes.h"
 
 namespace {
 
@@ -62,10 +64,7 @@ extern "C" void kelid3_tag_print(FILE *out, const id3_tag *tag) {
                  (tag->version >> 16) & 0xFF, (tag->version >> 8) & 0xFF, tag->version & 0xFF,
                  static_cast<int>(tag->size), tag->flags);
     for (const id3_frame *frame = tag->frames; frame != nullptr; frame = frame->next) {
-        std::fprintf(out, "frame: %c%c%c%c[%05d], flags %08x, next %p\n",
-                     static_cast<int>((frame->id >> 24) & 0xFF),
-                     static_cast<int>((frame->id >> 16) & 0xFF),
-                     static_cast<int>((frame->id >> 8) & 0xFF), static_cast<int>(frame->id & 0xFF),
+        std::fprintf(out, "frame: %c%c%c%c[%05d], flags %08x, next %p\n", ID3_ID_CHARS(frame->id),
                      static_cast<int>(frame->size), frame->flags, static_cast<void *>(frame->next));
         for (const id3_field *field = frame->fields; field != nullptr; field = field->next) {
             print_field(out, field);

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: MIT
 // Reads of the integer forms that ID3 uses, and packed frame identifiers.
 #pragma once
 
 #include <cstdint>
 
-namespace kelid3 {
+namespace kelid3::detail {
 
 constexpr uint32_t be16(const uint8_t *p) {
     return uint32_t{p[0]} << 8 | p[1];
@@ -48,9 +49,14 @@ constexpr uint32_t threecc(const char (&s)[4]) {
 
 static_assert(fourcc("TIT2") == 0x54495432u, "identifier packing");
 static_assert(threecc("TT2") == 0x00545432u, "identifier packing");
-namespace detail {
 constexpr uint8_t kSyncsafeProbe[] = {0x00, 0x00, 0x02, 0x81};
-}
-static_assert(syncsafe32(detail::kSyncsafeProbe) == 257u, "syncsafe drops top bits");
+static_assert(syncsafe32(kSyncsafeProbe) == 257u, "syncsafe drops top bits");
 
-}  // namespace kelid3
+}  // namespace kelid3::detail
+
+// The four characters of a packed frame identifier as four printf arguments
+// for "%c%c%c%c", most significant first (a three-character identifier prints
+// a NUL first).
+#define ID3_ID_CHARS(id)                                                            \
+    static_cast<int>(((id) >> 24) & 0xFFu), static_cast<int>(((id) >> 16) & 0xFFu), \
+        static_cast<int>(((id) >> 8) & 0xFFu), static_cast<int>((id)&0xFFu)

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The diagnostic line writer.
 #include <cstdarg>
 #include <cstdio>

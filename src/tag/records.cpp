@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Release of the three records (their allocation is inline in records.h).
 #include <cstdlib>
 

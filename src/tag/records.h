@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Owning handles and allocation helpers for the three records. Every record is
 // one heap block; a field's bytes live in its own block, behind the header.
 #pragma once
@@ -9,7 +10,7 @@
 
 #include "kelid3.h"
 
-namespace kelid3 {
+namespace kelid3::detail {
 
 struct FreeBlock {
     void operator()(void *p) const { std::free(p); }
@@ -60,4 +61,4 @@ inline void link_frame(id3_tag *tag, FramePtr &frame) {
     tag->frames = frame.release();
 }
 
-}  // namespace kelid3
+}  // namespace kelid3::detail

@@ -1,8 +1,11 @@
+// SPDX-License-Identifier: MIT
 // ID3v1 genre names, by genre number.
+#include <iterator>
+
 #include "kelid3.h"
 #include "tag/sorted_table.h"
 
-namespace kelid3 {
+namespace kelid3::detail {
 namespace {
 
 constexpr const char *kGenreNames[] = {
@@ -138,9 +141,9 @@ static_assert(sizeof kGenreNames / sizeof kGenreNames[0] == 126, "genres 0 to 12
 constexpr auto kGenres = pack_strings<packed_bytes(kGenreNames)>(kGenreNames);
 
 }  // namespace
-}  // namespace kelid3
+}  // namespace kelid3::detail
 
 extern "C" const char *kelid3_genre_description(uint32_t genre) {
-    constexpr size_t count = sizeof kelid3::kGenreNames / sizeof kelid3::kGenreNames[0];
-    return genre < count ? kelid3::kGenres[genre] : nullptr;
+    using namespace kelid3::detail;
+    return genre < std::size(kGenreNames) ? kGenres[genre] : nullptr;
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ID3v1 reader internals.
 #pragma once
 
@@ -5,7 +6,7 @@
 
 #include "kelid3.h"
 
-namespace kelid3 {
+namespace kelid3::detail {
 
 // One unlinked frame holding one field made of `count` bytes at `source`:
 // FIELD_STRING (with `encoding`) copies them and adds a NUL; FIELD_UINT takes
@@ -14,4 +15,4 @@ namespace kelid3 {
 id3_frame *id3_parse_v1_frame(const uint8_t *source, uint32_t count, uint32_t id, uint32_t kind,
                               uint32_t encoding);
 
-}  // namespace kelid3
+}  // namespace kelid3::detail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // ID3v1 and ID3v1.1: the fixed 128-byte block that begins with "TAG", turned
 // into frames under ID3v2.4 identifiers.
 #include <cstring>
@@ -13,7 +14,7 @@ const uint32_t id3v1_header_size = 3;
 const uint32_t id3v1_body_size = 125;
 }
 
-namespace kelid3 {
+namespace kelid3::detail {
 namespace {
 
 // The text fields of the body, in the order in which they are built.
@@ -57,9 +58,7 @@ id3_frame *id3_parse_v1_frame(const uint8_t *source, uint32_t count, uint32_t id
     return frame.release();
 }
 
-}  // namespace kelid3
-
-using kelid3::FramePtr;
+}  // namespace kelid3::detail
 
 extern "C" int id3_match_v1(const void *buf, uint32_t /*len*/) {
     const auto *p = static_cast<const uint8_t *>(buf);
@@ -75,7 +74,7 @@ extern "C" int id3_parse_v1_header(const void * /*buf*/, uint32_t /*len*/, id3_t
 }
 
 extern "C" int id3_parse_v1_body(const void *buf, uint32_t len, id3_tag *tag) {
-    using namespace kelid3;
+    using namespace kelid3::detail;
     if (len < id3v1_body_size) {
         ID3_LOG(INFO, "Not enough input to parse ID3v1");
         return 0;

@@ -1,9 +1,10 @@
+// SPDX-License-Identifier: MIT
 // ID3v2.2 three-character frame identifiers and their ID3v2.3 successors.
 #include "tag/bytes.h"
 #include "tag/sorted_table.h"
 #include "v2/v2.h"
 
-namespace kelid3 {
+namespace kelid3::detail {
 namespace {
 
 struct Successor {
@@ -58,4 +59,4 @@ uint32_t map_v22_frame_identifier(uint32_t id) {
     return row != nullptr ? row->id : id;
 }
 
-}  // namespace kelid3
+}  // namespace kelid3::detail
