@@ -22,10 +22,7 @@ extern "C" void id3_field_free(id3_field *field) {
 
 extern "C" void id3_frame_free(id3_frame *frame) {
     if (frame == nullptr) return;
-    if (frame->fields != nullptr) {
-        id3_field_free(frame->fields);
-        frame->fields = nullptr;
-    }
+    id3_field_free(frame->fields);  // null does nothing
     std::free(frame);
 }
 
@@ -37,6 +34,5 @@ extern "C" void kelid3_tag_free(id3_tag *tag) {
         id3_frame_free(frame);
         frame = next;
     }
-    tag->frames = nullptr;
     std::free(tag);
 }

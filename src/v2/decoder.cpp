@@ -59,27 +59,35 @@ uint32_t find_terminator(const uint8_t *content, uint32_t from, uint32_t size, b
     return size;
 }
 
+// Where the MIME type of a picture's content ends and its picture type lies.
+struct Mime {
+    bool found;
+    uint32_t length;   // bytes from mime_start
+    uint32_t type_at;  // offset of the picture type
+};
+
+constexpr uint32_t kMimeStart = 1;
+
+// APIC: the MIME type runs to a zero byte and the picture type follows it.
+// PIC: three format characters and the picture type right behind them.
+Mime find_mime(const uint8_t *content, uint32_t size, PictureLayout layout) {
+    if (layout == PictureLayout::kPic) {
+        const bool found = size >= kMimeStart + kPicFormatLength;
+        return {found, found ? kPicFormatLength : 0, kMimeStart + kPicFormatLength};
+    }
+    const uint32_t zero = find_terminator(content, kMimeStart, size, false);
+    const bool found = zero < size;
+    return {found, found ? zero - kMimeStart : 0, zero + 1};
+}
+
 int decode_picture(id3_frame *frame, const uint8_t *content, PictureLayout layout) {
     const uint32_t size = frame->size;
-    constexpr uint32_t mime_start = 1;
-
-    // APIC: the MIME type runs to a zero byte and the picture type follows it.
-    // PIC: three format characters and the picture type right behind them.
-    uint32_t mime_length = 0;
-    bool found = false;
-    uint32_t type_at = 0;
-    if (layout == PictureLayout::kPic) {
-        found = size >= mime_start + kPicFormatLength;
-        mime_length = found ? kPicFormatLength : 0;
-        type_at = mime_start + kPicFormatLength;
-    } else {
-        const uint32_t zero = find_terminator(content, mime_start, size, false);
-        found = zero < size;
-        mime_length = found ? zero - mime_start : 0;
-        type_at = zero + 1;
-    }
-    ID3_LOG_AS(kDecoder, TRACE, "mime_start %d, len %d, found %d", mime_start, mime_length, found);
-    if (!found) return kNotDecoded;
+    const Mime where = find_mime(content, size, layout);
+    const uint32_t mime_length = where.length;
+    const uint32_t type_at = where.type_at;
+    ID3_LOG_AS(kDecoder, TRACE, "mime_start %d, len %d, found %d", kMimeStart, mime_length,
+               where.found);
+    if (!where.found) return kNotDecoded;
     if (type_at + 1 >= size) return kNotDecoded;  // no description or data behind the type
     ID3_LOG_AS(kDecoder, TRACE, "pic type at %u", type_at);
 
@@ -103,7 +111,7 @@ int decode_picture(id3_frame *frame, const uint8_t *content, PictureLayout layou
     }
     mime->encoding = KELID3_ENC_ISO8859;
     mime->length = mime_length;
-    std::memcpy(field_bytes(mime.get()), content + mime_start, mime_length);
+    std::memcpy(field_bytes(mime.get()), content + kMimeStart, mime_length);
     field_bytes(mime.get())[mime_length] = 0;
     type->data = content[type_at];
     data->size = data_length;

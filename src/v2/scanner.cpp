@@ -57,7 +57,7 @@ struct FrameHeader {
     uint32_t size;
     uint32_t flags;
     uint32_t length;  // header bytes in front of the content
-    bool from_pic;    // ID3v2.2 PIC: its picture has a layout of its own
+    bool pic_layout;  // ID3v2.2: a picture (PIC) has a layout of its own
     bool skipped;     // compressed, encrypted or unsynchronised: passed over
 };
 
@@ -69,7 +69,7 @@ bool read_frame_header(const FrameLayout &layout, const uint8_t *p, FrameHeader 
     const uint32_t mask = three ? 0x00FFFFFFu : 0xFFFFFFFFu;
     header.id = three ? be24(p) : be32(p);
     if (!all_id_chars(header.id, mask)) return reject_identifier(layout.version, header.id, mask);
-    header.from_pic = three && header.id == threecc("PIC");
+    header.pic_layout = three;
     if (three) header.id = map_v22_frame_identifier(header.id);
     header.length = layout.header_length;
     switch (layout.size) {
@@ -244,7 +244,7 @@ bool Scan::decode(const FrameHeader &header) {
     frame_->flags = header.flags;
     frame_->size = header.size;
     const int decoded = id3_parse_v2_frame(
-        frame_.get(), buf_ + pos_, header.from_pic ? PictureLayout::kPic : PictureLayout::kApic);
+        frame_.get(), buf_ + pos_, header.pic_layout ? PictureLayout::kPic : PictureLayout::kApic);
     if (decoded < 0) {
         result_ = KELID3_EBADTAG;
         return false;
