@@ -1,9 +1,15 @@
+// SPDX-License-Identifier: MIT
+// A parsed tag as it is shown: frames in tag order, values as UTF-8, pictures
+// with their type names and file name extensions.
 #include "frames.h"
 
 #include <algorithm>
 #include <cctype>
 #include <iterator>
 #include <string_view>
+
+#include "text.h"
+#include "utf.h"
 
 namespace kelid3_info {
 
@@ -105,10 +111,10 @@ bool is(const id3_field *field, uint32_t type) {
     return field != nullptr && field->type == type;
 }
 
-Picture picture_of(const id3_field *mime, const id3_field *type, const id3_field *data, bool v22,
-                   TextConverter &converter) {
+Picture picture_of(const id3_field *mime, const id3_field *type, const id3_field *data, bool v22) {
     Picture picture;
-    picture.mime = converter.latin1(reinterpret_cast<const uint8_t *>(mime->data), mime->length);
+    picture.mime =
+        latin1_to_utf8(std::string_view(reinterpret_cast<const char *>(mime->data), mime->length));
     if (v22) {
         picture.format = picture.mime;
         for (const Extension &format : kFormats) {
@@ -121,7 +127,7 @@ Picture picture_of(const id3_field *mime, const id3_field *type, const id3_field
     return picture;
 }
 
-FrameView frame_view(const id3_frame *frame, bool v1, bool v22, TextConverter &converter) {
+FrameView frame_view(const id3_frame *frame, bool v1, bool v22) {
     FrameView view;
     view.id = frame->id;
     view.id_text = id_text(frame->id);
@@ -131,7 +137,7 @@ FrameView frame_view(const id3_frame *frame, bool v1, bool v22, TextConverter &c
     const id3_field *third = second != nullptr ? second->next : nullptr;
     if (frame->id == kApic && is(first, FIELD_STRING) && is(second, FIELD_UINT) &&
         is(third, FIELD_BLOB) && third->next == nullptr) {
-        view.picture = picture_of(first, second, third, v22, converter);
+        view.picture = picture_of(first, second, third, v22);
         return view;
     }
     std::optional<uint32_t> number;  // a FIELD_UINT waiting for its name (ID3v1 genre)
@@ -142,9 +148,10 @@ FrameView frame_view(const id3_frame *frame, bool v1, bool v22, TextConverter &c
             continue;
         }
         if (field->type != FIELD_STRING) continue;
-        view.encoding = encoding_name(field->encoding);
-        std::vector<std::string> texts = converter.values(
-            reinterpret_cast<const uint8_t *>(field->data), field->length, field->encoding);
+        const kelid3::text_encoding encoding{field->encoding};
+        view.encoding = encoding_name(encoding);
+        std::vector<std::string> texts = text_values(
+            std::string_view(reinterpret_cast<const char *>(field->data), field->length), encoding);
         if (v1) texts = {trim_trailing_spaces(texts.front())};  // its text ends at the first NUL
         for (std::string &text : texts) {
             const bool named = number && frame->id == kTcon;
@@ -171,8 +178,7 @@ bool selected(uint32_t id, const std::vector<uint32_t> &selection) {
 
 }  // namespace
 
-TagView describe(const FoundTag &found, TextConverter &converter,
-                 const std::vector<uint32_t> &selection) {
+TagView describe(const FoundTag &found, const std::vector<uint32_t> &selection) {
     const id3_tag *tag = found.tag.get();
     TagView view;
     view.v1 = tag->version == KELID3_VERSION_V1;
@@ -196,7 +202,7 @@ TagView describe(const FoundTag &found, TextConverter &converter,
     }
     for (const id3_frame *frame : frames) {
         if (view.v1 && !selected(frame->id, selection)) continue;
-        view.frames.push_back(frame_view(frame, view.v1, !view.v1 && major <= 2, converter));
+        view.frames.push_back(frame_view(frame, view.v1, !view.v1 && major <= 2));
     }
     return view;
 }

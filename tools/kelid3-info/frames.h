@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // A parsed tag as it is shown: frames in tag order, texts as UTF-8 values,
 // genres with their names, pictures with their type and data.
 #ifndef KELID3_INFO_FRAMES_H
@@ -10,7 +11,6 @@
 #include <vector>
 
 #include "files.h"
-#include "text.h"
 
 namespace kelid3_info {
 
@@ -51,8 +51,7 @@ struct TagView {
 
 // `selection` (empty for all) also chooses among the frames of an ID3v1 tag,
 // for which the library takes no selection list.
-TagView describe(const FoundTag &found, TextConverter &converter,
-                 const std::vector<uint32_t> &selection);
+TagView describe(const FoundTag &found, const std::vector<uint32_t> &selection);
 
 // Name of an APIC picture type ("Cover (front)"), or null above 20.
 const char *picture_type_name(uint32_t type);

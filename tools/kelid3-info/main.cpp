@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kelid3-info: lists, exports and extracts the ID3 tags of files.
 //
 // Each file is read in two small pieces: the leading ID3v2 tag (14 bytes, then
@@ -19,6 +20,7 @@
 #include "kelid3.h"
 #include "report.h"
 #include "text.h"
+#include "utf.h"
 
 #ifndef KELID3_INFO_VERSION
 #define KELID3_INFO_VERSION "unknown"
@@ -199,10 +201,8 @@ std::string stem_of(const std::string &path) {
 
 class Run {
   public:
-    Run(const Options &options, TextConverter &converter)
-        : options_(options),
-          converter_(converter),
-          report_(make_report(options.kind, stdout, converter)) {}
+    explicit Run(const Options &options)
+        : options_(options), report_(make_report(options.kind, stdout)) {}
 
     int execute() {
         report_->begin();
@@ -224,7 +224,7 @@ class Run {
     }
 
   private:
-    std::string shown(const std::string &path) { return terminal_text(converter_.utf8(path)); }
+    static std::string shown(const std::string &path) { return terminal_text(utf8_to_utf8(path)); }
 
     void read(const std::string &path) {
         const uint32_t *ids = options_.frames.empty() ? nullptr : options_.frames.data();
@@ -237,7 +237,7 @@ class Run {
         }
         std::vector<TagView> tags;
         for (const FoundTag &found : result.tags) {
-            tags.push_back(describe(found, converter_, options_.frames));
+            tags.push_back(describe(found, options_.frames));
         }
         if (options_.extract) extract(path, tags);
         std::fflush(stderr);  // the library's lines for this file, with --log
@@ -258,7 +258,7 @@ class Run {
                 std::string error;
                 switch (write_new_file(target, picture.data, picture.size, error)) {
                     case WriteResult::kWritten:
-                        picture.saved_as = converter_.utf8(target);
+                        picture.saved_as = utf8_to_utf8(target);
                         break;
                     case WriteResult::kExists:
                         message(shown(target) + ": exists already, not overwritten");
@@ -273,7 +273,6 @@ class Run {
     }
 
     const Options &options_;
-    TextConverter &converter_;
     std::unique_ptr<Report> report_;
     int status_ = kAllTagged;
 };
@@ -300,15 +299,9 @@ int main_program(int argc, char **argv) {
     Options options;
     const int status = parse_options(argc, argv, options);
     if (status >= 0) return status;
-    TextConverter converter;
-    if (!converter.ready()) {
-        message(std::string("iconv cannot convert ISO-8859-1, UTF-16 and UTF-8: ") +
-                std::strerror(errno));
-        return kFailure;
-    }
     if (options.extract && !prepare_picture_dir(options.picture_dir)) return kFailure;
     route_diagnostics(options.log);
-    Run run(options, converter);
+    Run run(options);
     const int result = run.execute();
     std::fflush(stderr);
     return result;

@@ -1,6 +1,11 @@
+// SPDX-License-Identifier: MIT
+// The listing, the JSON document and the dump, written file by file.
 #include "report.h"
 
 #include <cinttypes>
+
+#include "text.h"
+#include "utf.h"
 
 namespace kelid3_info {
 
@@ -24,15 +29,14 @@ std::string picture_text(const Picture &picture) {
     return out;
 }
 
-// What every form of output holds: the stream, the text converter, and
-// whether the next file is the first.
+// What every form of output holds: the stream, and whether the next file is
+// the first.
 class Output : public Report {
   public:
-    Output(FILE *out, TextConverter &converter) : out_(out), converter_(converter) {}
+    explicit Output(FILE *out) : out_(out) {}
 
   protected:
     FILE *out_;
-    TextConverter &converter_;
     bool first_ = true;
 };
 
@@ -43,7 +47,7 @@ class Listing : public Output {
     void file(const FileResult &result, const std::vector<TagView> &tags) override {
         if (!first_) std::fputc('\n', out_);
         first_ = false;
-        line(converter_.utf8(result.path));
+        line(utf8_to_utf8(result.path));
         for (const TagView &tag : tags) {
             std::string head = "  " + tag.version + ", " + std::to_string(tag.size) + " bytes";
             if (tag.available < tag.size) {
@@ -119,7 +123,7 @@ class Json : public Output {
     std::string open_entry(const std::string &path) {
         std::string out = first_ ? "\n" : ",\n";
         first_ = false;
-        return out + "  {\n    \"file\": " + json_string(converter_.utf8(path));
+        return out + "  {\n    \"file\": " + json_string(utf8_to_utf8(path));
     }
 
     static std::string optional_string(const char *text) {
@@ -191,7 +195,7 @@ class Dump : public Output {
     void file(const FileResult &result, const std::vector<TagView> & /*tags*/) override {
         if (!first_) std::fputc('\n', out_);
         first_ = false;
-        const std::string path = terminal_text(converter_.utf8(result.path));
+        const std::string path = terminal_text(utf8_to_utf8(result.path));
         std::fprintf(out_, "%s\n", path.c_str());
         // The library's own dump: frames in its order, text as stored.
         for (const FoundTag &found : result.tags) kelid3_tag_print(out_, found.tag.get());
@@ -206,15 +210,15 @@ class Dump : public Output {
 
 }  // namespace
 
-std::unique_ptr<Report> make_report(ReportKind kind, FILE *out, TextConverter &converter) {
+std::unique_ptr<Report> make_report(ReportKind kind, FILE *out) {
     switch (kind) {
         case ReportKind::kJson:
-            return std::make_unique<Json>(out, converter);
+            return std::make_unique<Json>(out);
         case ReportKind::kDump:
-            return std::make_unique<Dump>(out, converter);
+            return std::make_unique<Dump>(out);
         case ReportKind::kListing:
         default:
-            return std::make_unique<Listing>(out, converter);
+            return std::make_unique<Listing>(out);
     }
 }
 
