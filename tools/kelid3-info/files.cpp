@@ -218,21 +218,20 @@ void walk(const std::string &path, const WalkCallbacks &callbacks) {
     visit(path, true, ancestors, callbacks);
 }
 
-WriteResult write_new_file(const std::string &path, const uint8_t *data, size_t size,
-                           std::string &error) {
+WriteResult write_new_file(const std::string &path, kelid3::byte_view data, std::string &error) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         error = std::strerror(errno);
         return errno == EEXIST ? WriteResult::kExists : WriteResult::kFailed;
     }
     size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) break;
         done += static_cast<size_t>(n);
     }
-    const int write_error = done < size ? errno : 0;
+    const int write_error = done < data.size() ? errno : 0;
     const bool closed = close(fd) == 0;
     if (write_error != 0 || !closed) {
         error = std::strerror(write_error != 0 ? write_error : errno);

@@ -45,10 +45,9 @@ struct WalkCallbacks {
 };
 void walk(const std::string &path, const WalkCallbacks &callbacks);
 
-// Writes `size` bytes into a new file; an existing file is never replaced.
+// Writes `data` into a new file; an existing file is never replaced.
 enum class WriteResult { kWritten, kExists, kFailed };
-WriteResult write_new_file(const std::string &path, const uint8_t *data, size_t size,
-                           std::string &error);
+WriteResult write_new_file(const std::string &path, kelid3::byte_view data, std::string &error);
 
 }  // namespace kelid3_info
 

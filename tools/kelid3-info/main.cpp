@@ -256,7 +256,7 @@ class Run {
                 target += stem_of(path) + "-" + std::to_string(++position) + "." +
                           picture_extension(picture);
                 std::string error;
-                switch (write_new_file(target, picture.data, picture.size, error)) {
+                switch (write_new_file(target, picture.data, error)) {
                     case WriteResult::kWritten:
                         picture.saved_as = utf8_to_utf8(target);
                         break;
