@@ -17,7 +17,7 @@
 
 #include "files.h"
 #include "frames.h"
-#include "kelid3.h"
+#include "kelid3.hpp"
 #include "report.h"
 #include "text.h"
 #include "utf.h"
@@ -90,17 +90,15 @@ bool add_frames(const std::string &list, std::vector<uint32_t> &frames, std::str
         const size_t comma = list.find(',', start);
         std::string id = list.substr(start, comma == std::string::npos ? comma : comma - start);
         bool valid = id.size() == 4;
-        uint32_t packed = 0;
         for (char &c : id) {
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
             valid = valid && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
-            packed = packed << 8 | static_cast<uint8_t>(c);
         }
         if (!valid) {
             bad = id;
             return false;
         }
-        frames.push_back(packed);
+        frames.push_back(kelid3::make_id(id));
         if (comma == std::string::npos) return true;
         start = comma + 1;
     }
