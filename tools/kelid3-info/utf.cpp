@@ -4,7 +4,6 @@
 #include "utf.h"
 
 #include <cstddef>
-#include <cstdint>
 
 namespace kelid3_info {
 
