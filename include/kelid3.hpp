@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kelid3.hpp - a C++17 face for libkelid3, header-only.
 //
 // Views over the records of kelid3.h and owners for what the C interface hands
@@ -63,6 +64,15 @@ constexpr std::uint32_t pack(char a, char b, char c, char d) noexcept {
 }
 }  // namespace detail
 
+// The identifier that 3 or 4 characters name, as the _id literal packs it:
+// make_id("TIT2") == "TIT2"_id, make_id("CRM") == "CRM"_id; 0 for any other
+// length (no frame has that id). For names known only at run time.
+constexpr std::uint32_t make_id(std::string_view chars) noexcept {
+    return chars.size() == 4   ? detail::pack(chars[0], chars[1], chars[2], chars[3])
+           : chars.size() == 3 ? detail::pack('\0', chars[0], chars[1], chars[2])
+                               : 0;
+}
+
 inline namespace literals {
 // "TIT2"_id == KELID3_ID('T','I','T','2') == 0x54495432; a three-character
 // literal gives an ID3v2.2 identifier in the low 24 bits, "CRM"_id ==
@@ -70,9 +80,8 @@ inline namespace literals {
 // labels, static_assert, constexpr selection lists); a literal of another
 // length does not compile there, and is 0 elsewhere (no frame has that id).
 constexpr std::uint32_t operator""_id(const char *chars, std::size_t n) noexcept {
-    return n == 4   ? detail::pack(chars[0], chars[1], chars[2], chars[3])
-           : n == 3 ? detail::pack('\0', chars[0], chars[1], chars[2])
-                    : detail::frame_id_takes_three_or_four_characters();
+    return n == 3 || n == 4 ? make_id(std::string_view(chars, n))
+                            : detail::frame_id_takes_three_or_four_characters();
 }
 }  // namespace literals
 

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// Reading a file's leading ID3v2 tag and its trailing ID3v1 tag, walking
+// directories, and writing new files.
 #include "files.h"
 
 #include <dirent.h>
@@ -69,13 +72,12 @@ ssize_t read_at(int fd, uint8_t *buffer, size_t count, uint64_t offset) {
 // Parses `length` bytes at `bytes`; stores the tag, or an issue naming `what`.
 void parse(const uint8_t *bytes, uint64_t length, uint64_t size, const uint32_t *ids,
            const std::string &what, FileResult &result) {
-    id3_tag *tag = nullptr;
-    const int32_t parsed = kelid3_tag_parse(bytes, static_cast<uint32_t>(length), &tag, ids);
-    if (parsed >= 0 && tag != nullptr) {
-        result.tags.push_back(FoundTag{TagPtr(tag), size, length});
+    kelid3::parse_result parsed = kelid3::parse(bytes, static_cast<uint32_t>(length), ids);
+    if (parsed) {
+        result.tags.push_back(FoundTag{std::move(parsed).value(), size, length});
     } else {
-        result.issues.push_back(what + " tag not read: " + result_text(parsed) + " (" +
-                                std::to_string(parsed) + ")");
+        result.issues.push_back(what + " tag not read: " + result_text(parsed.code()) + " (" +
+                                std::to_string(parsed.code()) + ")");
     }
 }
 
@@ -176,7 +178,7 @@ FileResult read_tags(const std::string &path, const uint32_t *ids) {
     if (result.file_size >= kHeadBytes && id3_match_v2x(head, kHeadBytes)) {
         // The size that the query reports leaves out the 10-byte header; it is
         // 0 for a header that the library refuses, whose parse then says why.
-        const int32_t query = kelid3_tag_query(head, kHeadBytes);
+        const int32_t query = kelid3::query(head, kHeadBytes);
         const uint64_t size = static_cast<uint64_t>(std::max<int32_t>(query, 0)) + kV2HeaderBytes;
         // At most 2^28 + 20 bytes: it fits a size_t.
         const auto available = static_cast<size_t>(std::min(size, result.file_size));
@@ -204,7 +206,7 @@ FileResult read_tags(const std::string &path, const uint32_t *ids) {
             result.error = got < 0 ? std::strerror(errno) : "file shrank while being read";
             return result;
         }
-        if (kelid3_tag_query(tail, kV1Bytes) == static_cast<int32_t>(kV1Bytes)) {
+        if (kelid3::query(tail, kV1Bytes) == static_cast<int32_t>(kV1Bytes)) {
             parse(tail, kV1Bytes, kV1Bytes, ids, "ID3v1", result);
         }
     }
@@ -216,21 +218,20 @@ void walk(const std::string &path, const WalkCallbacks &callbacks) {
     visit(path, true, ancestors, callbacks);
 }
 
-WriteResult write_new_file(const std::string &path, const uint8_t *data, size_t size,
-                           std::string &error) {
+WriteResult write_new_file(const std::string &path, kelid3::byte_view data, std::string &error) {
     const int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
     if (fd < 0) {
         error = std::strerror(errno);
         return errno == EEXIST ? WriteResult::kExists : WriteResult::kFailed;
     }
     size_t done = 0;
-    while (done < size) {
-        const ssize_t n = write(fd, data + done, size - done);
+    while (done < data.size()) {
+        const ssize_t n = write(fd, data.data() + done, data.size() - done);
         if (n < 0 && errno == EINTR) continue;
         if (n < 0) break;
         done += static_cast<size_t>(n);
     }
-    const int write_error = done < size ? errno : 0;
+    const int write_error = done < data.size() ? errno : 0;
     const bool closed = close(fd) == 0;
     if (write_error != 0 || !closed) {
         error = std::strerror(write_error != 0 ? write_error : errno);

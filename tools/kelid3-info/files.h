@@ -1,25 +1,20 @@
+// SPDX-License-Identifier: MIT
 // Reading the tags of one file, finding the files to read, writing pictures.
 #ifndef KELID3_INFO_FILES_H
 #define KELID3_INFO_FILES_H
 
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "kelid3.h"
+#include "kelid3.hpp"
 
 namespace kelid3_info {
 
-struct TagDeleter {
-    void operator()(id3_tag *tag) const { kelid3_tag_free(tag); }
-};
-using TagPtr = std::unique_ptr<id3_tag, TagDeleter>;
-
 // A tag read from a file.
 struct FoundTag {
-    TagPtr tag;
+    kelid3::tag tag;
     uint64_t size = 0;       // bytes of the tag in the file, header and footer included
     uint64_t available = 0;  // bytes of it that the file holds (less when the file ends early)
 };
@@ -50,10 +45,9 @@ struct WalkCallbacks {
 };
 void walk(const std::string &path, const WalkCallbacks &callbacks);
 
-// Writes `size` bytes into a new file; an existing file is never replaced.
+// Writes `data` into a new file; an existing file is never replaced.
 enum class WriteResult { kWritten, kExists, kFailed };
-WriteResult write_new_file(const std::string &path, const uint8_t *data, size_t size,
-                           std::string &error);
+WriteResult write_new_file(const std::string &path, kelid3::byte_view data, std::string &error);
 
 }  // namespace kelid3_info
 

@@ -1,3 +1,6 @@
+// SPDX-License-Identifier: MIT
+// A parsed tag as it is shown: frames in tag order, values as UTF-8, pictures
+// with their type names and file name extensions.
 #include "frames.h"
 
 #include <algorithm>
@@ -5,14 +8,14 @@
 #include <iterator>
 #include <string_view>
 
+#include "text.h"
+#include "utf.h"
+
 namespace kelid3_info {
 
 namespace {
 
-constexpr uint32_t kApic = KELID3_ID('A', 'P', 'I', 'C');
-constexpr uint32_t kTcon = KELID3_ID('T', 'C', 'O', 'N');
-constexpr uint32_t kTrck = KELID3_ID('T', 'R', 'C', 'K');
-constexpr uint32_t kTxxx = KELID3_ID('T', 'X', 'X', 'X');
+using namespace kelid3::literals;
 
 const char *const kPictureTypes[] = {
     "Other",
@@ -71,16 +74,6 @@ std::string lower(std::string_view s) {
     return out;
 }
 
-std::string id_text(uint32_t id) {
-    std::string out;
-    for (int shift = 24; shift >= 0; shift -= 8) {
-        const auto c = static_cast<unsigned char>(id >> shift);
-        if (c == 0 && out.empty()) continue;  // a three-character identifier
-        out += c >= 0x20 && c < 0x7F ? static_cast<char>(c) : '?';
-    }
-    return out;
-}
-
 // The genre number that an ID3v2 TCON value refers to: "(17)" or "17".
 std::optional<uint32_t> genre_reference(std::string_view value) {
     if (value.size() >= 2 && value.front() == '(' && value.back() == ')') {
@@ -92,7 +85,7 @@ std::optional<uint32_t> genre_reference(std::string_view value) {
         if (c < '0' || c > '9') return std::nullopt;
         number = number * 10 + static_cast<uint32_t>(c - '0');
     }
-    if (kelid3_genre_description(number) == nullptr) return std::nullopt;
+    if (kelid3::genre_name(number).empty()) return std::nullopt;
     return number;
 }
 
@@ -101,64 +94,61 @@ std::string trim_trailing_spaces(std::string text) {
     return text;
 }
 
-bool is(const id3_field *field, uint32_t type) {
-    return field != nullptr && field->type == type;
-}
-
-Picture picture_of(const id3_field *mime, const id3_field *type, const id3_field *data, bool v22,
-                   TextConverter &converter) {
+// The picture of an APIC frame whose fields are its MIME type (ID3v2.2: image
+// format), picture type and data, and nothing more.
+std::optional<Picture> picture_of(kelid3::frame frame, bool v22) {
+    if (frame.id() != "APIC"_id) return std::nullopt;
+    kelid3::field fields[4];
+    size_t count = 0;
+    for (kelid3::field field : frame.fields()) {
+        fields[count++] = field;
+        if (count == std::size(fields)) break;
+    }
+    const auto &[mime, type, data, extra] = fields;
+    if (!mime.is_string() || !type.is_number() || !data.is_blob() || extra) return std::nullopt;
     Picture picture;
-    picture.mime = converter.latin1(reinterpret_cast<const uint8_t *>(mime->data), mime->length);
+    picture.mime = latin1_to_utf8(mime.text());
     if (v22) {
         picture.format = picture.mime;
         for (const Extension &format : kFormats) {
             if (lower(picture.format) == lower(format.extension)) picture.mime = format.mime;
         }
     }
-    picture.type = static_cast<uint32_t>(type->data);
-    picture.data = reinterpret_cast<const uint8_t *>(data->data);
-    picture.size = data->size;
+    picture.type = type.number();
+    picture.data = data.blob();
     return picture;
 }
 
-FrameView frame_view(const id3_frame *frame, bool v1, bool v22, TextConverter &converter) {
+FrameView frame_view(kelid3::frame frame, bool v1, bool v22) {
     FrameView view;
-    view.id = frame->id;
-    view.id_text = id_text(frame->id);
-    view.description = kelid3_field_description(frame->id);
-    const id3_field *first = frame->fields;
-    const id3_field *second = first != nullptr ? first->next : nullptr;
-    const id3_field *third = second != nullptr ? second->next : nullptr;
-    if (frame->id == kApic && is(first, FIELD_STRING) && is(second, FIELD_UINT) &&
-        is(third, FIELD_BLOB) && third->next == nullptr) {
-        view.picture = picture_of(first, second, third, v22, converter);
-        return view;
-    }
-    std::optional<uint32_t> number;  // a FIELD_UINT waiting for its name (ID3v1 genre)
-    for (const id3_field *field = first; field != nullptr; field = field->next) {
-        if (field->type == FIELD_UINT) {
+    view.id = frame.id();
+    view.description = frame.description();
+    view.picture = picture_of(frame, v22);
+    if (view.picture) return view;
+    std::optional<uint32_t> number;  // a number waiting for its name (ID3v1 genre)
+    for (kelid3::field field : frame.fields()) {
+        if (field.is_number()) {
             if (number) view.values.push_back({std::to_string(*number), std::nullopt});
-            number = static_cast<uint32_t>(field->data);
+            number = field.number();
             continue;
         }
-        if (field->type != FIELD_STRING) continue;
-        view.encoding = encoding_name(field->encoding);
-        std::vector<std::string> texts = converter.values(
-            reinterpret_cast<const uint8_t *>(field->data), field->length, field->encoding);
+        if (!field.is_string()) continue;
+        view.encoding = encoding_name(field.encoding());
+        std::vector<std::string> texts = text_values(field.text(), field.encoding());
         if (v1) texts = {trim_trailing_spaces(texts.front())};  // its text ends at the first NUL
         for (std::string &text : texts) {
-            const bool named = number && frame->id == kTcon;
+            const bool named = number && view.id == "TCON"_id;
             view.values.push_back({std::move(text), named ? number : std::nullopt});
             if (named) number.reset();
         }
     }
     if (number) view.values.push_back({std::to_string(*number), std::nullopt});
-    if (!v1 && frame->id == kTxxx && !view.values.empty()) {
+    if (!v1 && view.id == "TXXX"_id && !view.values.empty()) {
         view.user_description = view.values.front().text;
         view.values.erase(view.values.begin());
         if (view.values.empty()) view.values.push_back({});
     }
-    if (!v1 && frame->id == kTcon) {
+    if (!v1 && view.id == "TCON"_id) {
         for (TextValue &value : view.values) value.genre = genre_reference(value.text);
     }
     return view;
@@ -171,38 +161,33 @@ bool selected(uint32_t id, const std::vector<uint32_t> &selection) {
 
 }  // namespace
 
-TagView describe(const FoundTag &found, TextConverter &converter,
-                 const std::vector<uint32_t> &selection) {
-    const id3_tag *tag = found.tag.get();
+TagView describe(const FoundTag &found, const std::vector<uint32_t> &selection) {
+    const kelid3::tag &tag = found.tag;
     TagView view;
-    view.v1 = tag->version == KELID3_VERSION_V1;
-    view.flags = tag->flags;
+    view.v1 = tag.is_v1();
+    view.flags = tag.flags();
     view.size = found.size;
     view.available = found.available;
-    const unsigned major = (tag->version >> 8) & 0xFF;
-    // The library lists frames in the reverse of their order in the tag.
-    std::vector<const id3_frame *> frames;
-    bool track = false;
-    for (const id3_frame *frame = tag->frames; frame != nullptr; frame = frame->next) {
-        frames.push_back(frame);
-        track = track || frame->id == kTrck;
-    }
-    std::reverse(frames.begin(), frames.end());
+    const unsigned major = (tag.version() >> 8) & 0xFF;
     if (view.v1) {
         // The library makes a track frame only for an ID3v1.1 tag.
-        view.version = track ? "ID3v1.1" : "ID3v1";
+        view.version = tag.find("TRCK"_id) ? "ID3v1.1" : "ID3v1";
     } else {
-        view.version = "ID3v2." + std::to_string(major) + "." + std::to_string(tag->version & 0xFF);
+        view.version =
+            "ID3v2." + std::to_string(major) + "." + std::to_string(tag.version() & 0xFF);
     }
-    for (const id3_frame *frame : frames) {
-        if (view.v1 && !selected(frame->id, selection)) continue;
-        view.frames.push_back(frame_view(frame, view.v1, !view.v1 && major <= 2, converter));
+    // The library lists frames in the reverse of their order in the tag.
+    std::vector<kelid3::frame> frames(tag.frames().begin(), tag.frames().end());
+    std::reverse(frames.begin(), frames.end());
+    for (kelid3::frame frame : frames) {
+        if (view.v1 && !selected(frame.id(), selection)) continue;
+        view.frames.push_back(frame_view(frame, view.v1, !view.v1 && major <= 2));
     }
     return view;
 }
 
-const char *picture_type_name(uint32_t type) {
-    return type < std::size(kPictureTypes) ? kPictureTypes[type] : nullptr;
+std::string_view picture_type_name(uint32_t type) {
+    return type < std::size(kPictureTypes) ? kPictureTypes[type] : "";
 }
 
 std::string picture_extension(const Picture &picture) {
@@ -212,7 +197,8 @@ std::string picture_extension(const Picture &picture) {
     for (const Extension &known : kExtensions) {
         if (mime == known.mime) return known.extension;
     }
-    const std::string_view data(reinterpret_cast<const char *>(picture.data), picture.size);
+    const std::string_view data(reinterpret_cast<const char *>(picture.data.data()),
+                                picture.data.size());
     if (data.substr(0, 3) == "\xFF\xD8\xFF") return "jpg";
     if (data.substr(0, 8) == "\x89PNG\r\n\x1A\n") return "png";
     if (data.substr(0, 4) == "GIF8") return "gif";

@@ -1,16 +1,16 @@
+// SPDX-License-Identifier: MIT
 // A parsed tag as it is shown: frames in tag order, texts as UTF-8 values,
 // genres with their names, pictures with their type and data.
 #ifndef KELID3_INFO_FRAMES_H
 #define KELID3_INFO_FRAMES_H
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "files.h"
-#include "text.h"
 
 namespace kelid3_info {
 
@@ -22,18 +22,16 @@ struct TextValue {
 };
 
 struct Picture {
-    std::string mime;               // MIME type; for ID3v2.2 the one its image format stands for
-    std::string format;             // ID3v2.2: the three-letter image format as stored
-    uint32_t type = 0;              // picture type, 0 to 255
-    const uint8_t *data = nullptr;  // owned by the tag record
-    size_t size = 0;
-    std::string saved_as;  // where --extract-pictures wrote it
+    std::string mime;        // MIME type; for ID3v2.2 the one its image format stands for
+    std::string format;      // ID3v2.2: the three-letter image format as stored
+    uint32_t type = 0;       // picture type, 0 to 255
+    kelid3::byte_view data;  // owned by the tag
+    std::string saved_as;    // where --extract-pictures wrote it
 };
 
 struct FrameView {
-    uint32_t id = 0;
-    std::string id_text;                          // "TIT2"
-    const char *description = nullptr;            // from the library, may be null
+    uint32_t id = 0;                              // "TIT2"_id
+    std::string_view description;                 // from the library; empty when it has none
     const char *encoding = nullptr;               // text frames: name of the stored encoding
     std::optional<std::string> user_description;  // TXXX
     std::vector<TextValue> values;
@@ -51,11 +49,10 @@ struct TagView {
 
 // `selection` (empty for all) also chooses among the frames of an ID3v1 tag,
 // for which the library takes no selection list.
-TagView describe(const FoundTag &found, TextConverter &converter,
-                 const std::vector<uint32_t> &selection);
+TagView describe(const FoundTag &found, const std::vector<uint32_t> &selection);
 
-// Name of an APIC picture type ("Cover (front)"), or null above 20.
-const char *picture_type_name(uint32_t type);
+// Name of an APIC picture type ("Cover (front)"); empty above 20.
+std::string_view picture_type_name(uint32_t type);
 
 // File name extension for a picture: from its MIME type, else from the
 // signature of its data, else "bin".

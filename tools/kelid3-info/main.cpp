@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // kelid3-info: lists, exports and extracts the ID3 tags of files.
 //
 // Each file is read in two small pieces: the leading ID3v2 tag (14 bytes, then
@@ -16,9 +17,10 @@
 
 #include "files.h"
 #include "frames.h"
-#include "kelid3.h"
+#include "kelid3.hpp"
 #include "report.h"
 #include "text.h"
+#include "utf.h"
 
 #ifndef KELID3_INFO_VERSION
 #define KELID3_INFO_VERSION "unknown"
@@ -88,17 +90,15 @@ bool add_frames(const std::string &list, std::vector<uint32_t> &frames, std::str
         const size_t comma = list.find(',', start);
         std::string id = list.substr(start, comma == std::string::npos ? comma : comma - start);
         bool valid = id.size() == 4;
-        uint32_t packed = 0;
         for (char &c : id) {
             if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 'a' + 'A');
             valid = valid && ((c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9'));
-            packed = packed << 8 | static_cast<uint8_t>(c);
         }
         if (!valid) {
             bad = id;
             return false;
         }
-        frames.push_back(packed);
+        frames.push_back(kelid3::make_id(id));
         if (comma == std::string::npos) return true;
         start = comma + 1;
     }
@@ -199,10 +199,8 @@ std::string stem_of(const std::string &path) {
 
 class Run {
   public:
-    Run(const Options &options, TextConverter &converter)
-        : options_(options),
-          converter_(converter),
-          report_(make_report(options.kind, stdout, converter)) {}
+    explicit Run(const Options &options)
+        : options_(options), report_(make_report(options.kind, stdout)) {}
 
     int execute() {
         report_->begin();
@@ -224,7 +222,7 @@ class Run {
     }
 
   private:
-    std::string shown(const std::string &path) { return terminal_text(converter_.utf8(path)); }
+    static std::string shown(const std::string &path) { return terminal_text(utf8_to_utf8(path)); }
 
     void read(const std::string &path) {
         const uint32_t *ids = options_.frames.empty() ? nullptr : options_.frames.data();
@@ -237,7 +235,7 @@ class Run {
         }
         std::vector<TagView> tags;
         for (const FoundTag &found : result.tags) {
-            tags.push_back(describe(found, converter_, options_.frames));
+            tags.push_back(describe(found, options_.frames));
         }
         if (options_.extract) extract(path, tags);
         std::fflush(stderr);  // the library's lines for this file, with --log
@@ -256,9 +254,9 @@ class Run {
                 target += stem_of(path) + "-" + std::to_string(++position) + "." +
                           picture_extension(picture);
                 std::string error;
-                switch (write_new_file(target, picture.data, picture.size, error)) {
+                switch (write_new_file(target, picture.data, error)) {
                     case WriteResult::kWritten:
-                        picture.saved_as = converter_.utf8(target);
+                        picture.saved_as = utf8_to_utf8(target);
                         break;
                     case WriteResult::kExists:
                         message(shown(target) + ": exists already, not overwritten");
@@ -273,7 +271,6 @@ class Run {
     }
 
     const Options &options_;
-    TextConverter &converter_;
     std::unique_ptr<Report> report_;
     int status_ = kAllTagged;
 };
@@ -300,15 +297,9 @@ int main_program(int argc, char **argv) {
     Options options;
     const int status = parse_options(argc, argv, options);
     if (status >= 0) return status;
-    TextConverter converter;
-    if (!converter.ready()) {
-        message(std::string("iconv cannot convert ISO-8859-1, UTF-16 and UTF-8: ") +
-                std::strerror(errno));
-        return kFailure;
-    }
     if (options.extract && !prepare_picture_dir(options.picture_dir)) return kFailure;
     route_diagnostics(options.log);
-    Run run(options, converter);
+    Run run(options);
     const int result = run.execute();
     std::fflush(stderr);
     return result;

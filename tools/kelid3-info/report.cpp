@@ -1,6 +1,11 @@
+// SPDX-License-Identifier: MIT
+// The listing, the JSON document and the dump, written file by file.
 #include "report.h"
 
 #include <cinttypes>
+
+#include "text.h"
+#include "utf.h"
 
 namespace kelid3_info {
 
@@ -10,29 +15,28 @@ namespace {
 constexpr const char *kValueSeparator = " | ";
 
 std::string genre_text(uint32_t number) {
-    const char *name = kelid3_genre_description(number);
-    return std::string(name != nullptr ? name : "?") + " (" + std::to_string(number) + ")";
+    const std::string_view name = kelid3::genre_name(number);
+    return std::string(name.empty() ? "?" : name) + " (" + std::to_string(number) + ")";
 }
 
 std::string picture_text(const Picture &picture) {
-    const char *type = picture_type_name(picture.type);
+    const std::string_view type = picture_type_name(picture.type);
     std::string out = picture.mime.empty() ? "no MIME type" : picture.mime;
     out += ", ";
-    out += type != nullptr ? type : "picture type " + std::to_string(picture.type);
-    out += ", " + std::to_string(picture.size) + " bytes";
+    out += type.empty() ? "picture type " + std::to_string(picture.type) : std::string(type);
+    out += ", " + std::to_string(picture.data.size()) + " bytes";
     if (!picture.saved_as.empty()) out += ", saved as " + picture.saved_as;
     return out;
 }
 
-// What every form of output holds: the stream, the text converter, and
-// whether the next file is the first.
+// What every form of output holds: the stream, and whether the next file is
+// the first.
 class Output : public Report {
   public:
-    Output(FILE *out, TextConverter &converter) : out_(out), converter_(converter) {}
+    explicit Output(FILE *out) : out_(out) {}
 
   protected:
     FILE *out_;
-    TextConverter &converter_;
     bool first_ = true;
 };
 
@@ -43,7 +47,7 @@ class Listing : public Output {
     void file(const FileResult &result, const std::vector<TagView> &tags) override {
         if (!first_) std::fputc('\n', out_);
         first_ = false;
-        line(converter_.utf8(result.path));
+        line(utf8_to_utf8(result.path));
         for (const TagView &tag : tags) {
             std::string head = "  " + tag.version + ", " + std::to_string(tag.size) + " bytes";
             if (tag.available < tag.size) {
@@ -73,8 +77,8 @@ class Listing : public Output {
     }
 
     static std::string frame_text(const FrameView &frame) {
-        std::string out = "    " + frame.id_text + "  ";
-        if (frame.description != nullptr) out += frame.description;
+        std::string out = std::string("    ") + kelid3::id_string(frame.id).c_str() + "  ";
+        out += frame.description;
         if (frame.user_description) out += " [" + *frame.user_description + "]";
         std::string value;
         if (frame.picture) value = picture_text(*frame.picture);
@@ -83,7 +87,7 @@ class Listing : public Output {
             value +=
                 frame.values[i].genre ? genre_text(*frame.values[i].genre) : frame.values[i].text;
         }
-        if (frame.description == nullptr && !frame.user_description) return out + value;
+        if (frame.description.empty() && !frame.user_description) return out + value;
         return out + (value.empty() ? ":" : ": " + value);
     }
 };
@@ -119,11 +123,12 @@ class Json : public Output {
     std::string open_entry(const std::string &path) {
         std::string out = first_ ? "\n" : ",\n";
         first_ = false;
-        return out + "  {\n    \"file\": " + json_string(converter_.utf8(path));
+        return out + "  {\n    \"file\": " + json_string(utf8_to_utf8(path));
     }
 
-    static std::string optional_string(const char *text) {
-        return text != nullptr ? json_string(text) : "null";
+    // A library text, or null when it has none.
+    static std::string optional_string(std::string_view text) {
+        return text.empty() ? "null" : json_string(text);
     }
 
     static std::string string_array(const std::vector<std::string> &texts) {
@@ -151,7 +156,7 @@ class Json : public Output {
     }
 
     static std::string frame_json(const FrameView &frame) {
-        std::string out = "{\"id\": " + json_string(frame.id_text) +
+        std::string out = "{\"id\": " + json_string(kelid3::id_string(frame.id).view()) +
                           ", \"description\": " + optional_string(frame.description);
         if (frame.picture) {
             const Picture &picture = *frame.picture;
@@ -159,7 +164,7 @@ class Json : public Output {
             if (!picture.format.empty()) out += ", \"format\": " + json_string(picture.format);
             out += ", \"type\": " + std::to_string(picture.type);
             out += ", \"type_name\": " + optional_string(picture_type_name(picture.type));
-            out += ", \"size\": " + std::to_string(picture.size);
+            out += ", \"size\": " + std::to_string(picture.data.size());
             if (!picture.saved_as.empty())
                 out += ", \"saved_as\": " + json_string(picture.saved_as);
             return out + "}}";
@@ -175,8 +180,7 @@ class Json : public Output {
             if (!value.genre) continue;
             genres += genres.empty() ? "[" : ", ";
             genres += "{\"number\": " + std::to_string(*value.genre) +
-                      ", \"name\": " + optional_string(kelid3_genre_description(*value.genre)) +
-                      "}";
+                      ", \"name\": " + optional_string(kelid3::genre_name(*value.genre)) + "}";
         }
         out += ", \"text\": " + string_array(texts);
         if (!genres.empty()) out += ", \"genres\": " + genres + "]";
@@ -191,10 +195,10 @@ class Dump : public Output {
     void file(const FileResult &result, const std::vector<TagView> & /*tags*/) override {
         if (!first_) std::fputc('\n', out_);
         first_ = false;
-        const std::string path = terminal_text(converter_.utf8(result.path));
+        const std::string path = terminal_text(utf8_to_utf8(result.path));
         std::fprintf(out_, "%s\n", path.c_str());
         // The library's own dump: frames in its order, text as stored.
-        for (const FoundTag &found : result.tags) kelid3_tag_print(out_, found.tag.get());
+        for (const FoundTag &found : result.tags) found.tag.print(out_);
         for (const std::string &issue : result.issues) std::fprintf(out_, "%s\n", issue.c_str());
         if (result.tags.empty() && result.issues.empty()) std::fputs("no ID3 tag\n", out_);
     }
@@ -206,15 +210,15 @@ class Dump : public Output {
 
 }  // namespace
 
-std::unique_ptr<Report> make_report(ReportKind kind, FILE *out, TextConverter &converter) {
+std::unique_ptr<Report> make_report(ReportKind kind, FILE *out) {
     switch (kind) {
         case ReportKind::kJson:
-            return std::make_unique<Json>(out, converter);
+            return std::make_unique<Json>(out);
         case ReportKind::kDump:
-            return std::make_unique<Dump>(out, converter);
+            return std::make_unique<Dump>(out);
         case ReportKind::kListing:
         default:
-            return std::make_unique<Listing>(out, converter);
+            return std::make_unique<Listing>(out);
     }
 }
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The three forms of output: the listing, the JSON document, the library's
 // dump.
 #ifndef KELID3_INFO_REPORT_H
@@ -10,7 +11,6 @@
 
 #include "files.h"
 #include "frames.h"
-#include "text.h"
 
 namespace kelid3_info {
 
@@ -27,7 +27,7 @@ class Report {
 
 enum class ReportKind { kListing, kJson, kDump };
 
-std::unique_ptr<Report> make_report(ReportKind kind, FILE *out, TextConverter &converter);
+std::unique_ptr<Report> make_report(ReportKind kind, FILE *out);
 
 }  // namespace kelid3_info
 

@@ -1,23 +1,16 @@
+// SPDX-License-Identifier: MIT
+// Text fields split into their values as UTF-8, and escaping for the terminal
+// and for JSON.
 #include "text.h"
 
-#include <cerrno>
 #include <cstdio>
+#include <optional>
 
-#include "kelid3.h"
+#include "utf.h"
 
 namespace kelid3_info {
 
 namespace {
-
-// iconv_open's result for a conversion it cannot make.
-bool opened(iconv_t cd) {
-    return cd != reinterpret_cast<iconv_t>(-1);
-}
-constexpr size_t kIconvFailed = static_cast<size_t>(-1);
-
-// U+FFFD REPLACEMENT CHARACTER in the two forms written here.
-constexpr std::string_view kReplacementUtf8 = "\xEF\xBF\xBD";
-constexpr std::string_view kReplacementUtf16le = "\xFD\xFF";
 
 // Splits bytes at each terminator of `unit` NUL bytes that starts at a
 // multiple of `unit`. A trailing part shorter than a unit stays in the last
@@ -35,121 +28,63 @@ std::vector<std::string_view> split(std::string_view text, size_t unit) {
     return pieces;
 }
 
-const uint8_t *bytes_of(std::string_view s) {
-    return reinterpret_cast<const uint8_t *>(s.data());
-}
-
-}  // namespace
-
-const char *encoding_name(uint32_t encoding) {
-    switch (encoding) {
-        case KELID3_ENC_ISO8859:
-            return "ISO-8859-1";
-        case KELID3_ENC_UTF16:
-            return "UTF-16";
-        case KELID3_ENC_UTF16BE:
-            return "UTF-16BE";
-        case KELID3_ENC_UTF8:
-            return "UTF-8";
-        default:
-            return "unknown";
-    }
-}
-
-TextConverter::TextConverter()
-    : from_latin1_(iconv_open("UTF-8", "ISO-8859-1")),
-      from_utf16le_(iconv_open("UTF-8", "UTF-16LE")),
-      from_utf16be_(iconv_open("UTF-8", "UTF-16BE")),
-      utf8_to_utf16le_(iconv_open("UTF-16LE", "UTF-8")),
-      ready_(opened(from_latin1_) && opened(from_utf16le_) && opened(from_utf16be_) &&
-             opened(utf8_to_utf16le_)) {}
-
-TextConverter::~TextConverter() {
-    for (iconv_t cd : {from_latin1_, from_utf16le_, from_utf16be_, utf8_to_utf16le_}) {
-        if (opened(cd)) iconv_close(cd);
-    }
-}
-
-std::string TextConverter::run(iconv_t cd, const uint8_t *bytes, size_t length, size_t unit,
-                               std::string_view replacement) {
-    std::string out;
-    char buffer[4096];
-    // iconv takes a non-const input pointer but does not write through it.
-    char *in = const_cast<char *>(reinterpret_cast<const char *>(bytes));
-    size_t in_left = length;
-    iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    while (in_left > 0) {
-        char *o = buffer;
-        size_t o_left = sizeof buffer;
-        const size_t result = iconv(cd, &in, &in_left, &o, &o_left);
-        const int error = errno;
-        out.append(buffer, sizeof buffer - o_left);
-        if (result != kIconvFailed || error == E2BIG) continue;
-        out.append(replacement);
-        if (error != EILSEQ) break;  // EINVAL: the input ends inside a character
-        const size_t skip = unit < in_left ? unit : in_left;
-        in += skip;
-        in_left -= skip;
-        iconv(cd, nullptr, nullptr, nullptr, nullptr);
-    }
-    return out;
-}
-
-std::string TextConverter::latin1(const uint8_t *bytes, size_t length) {
-    return run(from_latin1_, bytes, length, 1, kReplacementUtf8);
-}
-
-std::string TextConverter::utf8(std::string_view bytes) {
-    // glibc passes code points above U+10FFFF from UTF-8 to UTF-8 unchanged;
-    // UTF-16 cannot hold them, so the way through it refuses them.
-    const std::string utf16 =
-        run(utf8_to_utf16le_, bytes_of(bytes), bytes.size(), 1, kReplacementUtf16le);
-    return run(from_utf16le_, bytes_of(utf16), utf16.size(), 2, kReplacementUtf8);
-}
-
-std::string TextConverter::utf16(const uint8_t *bytes, size_t length,
-                                 std::optional<bool> &big_endian) {
-    if (length >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
+// One UTF-16 value; `big_endian` is its byte order when it has no mark, and
+// becomes the order it was read in.
+std::string utf16_value(std::string_view text, std::optional<bool> &big_endian) {
+    if (text.substr(0, 2) == "\xFF\xFE") {
         big_endian = false;
-        bytes += 2;
-        length -= 2;
-    } else if (length >= 2 && bytes[0] == 0xFE && bytes[1] == 0xFF) {
+        text.remove_prefix(2);
+    } else if (text.substr(0, 2) == "\xFE\xFF") {
         big_endian = true;
-        bytes += 2;
-        length -= 2;
+        text.remove_prefix(2);
     } else if (!big_endian) {
         // No mark where one belongs: taggers that leave it out write
         // little-endian, which shows as NUL high bytes at odd offsets.
         size_t even = 0;
         size_t odd = 0;
-        for (size_t i = 0; i + 1 < length; i += 2) {
-            even += bytes[i] == 0;
-            odd += bytes[i + 1] == 0;
+        for (size_t i = 0; i + 1 < text.size(); i += 2) {
+            even += text[i] == '\0';
+            odd += text[i + 1] == '\0';
         }
         big_endian = odd <= even;
     }
-    return run(*big_endian ? from_utf16be_ : from_utf16le_, bytes, length, 2, kReplacementUtf8);
+    return utf16_to_utf8(text, *big_endian);
 }
 
-std::vector<std::string> TextConverter::values(const uint8_t *bytes, size_t length,
-                                               uint32_t encoding) {
-    const bool wide = encoding == KELID3_ENC_UTF16 || encoding == KELID3_ENC_UTF16BE;
-    std::string_view text(reinterpret_cast<const char *>(bytes), length);
+}  // namespace
+
+const char *encoding_name(kelid3::text_encoding encoding) {
+    switch (encoding) {
+        case kelid3::text_encoding::iso8859_1:
+            return "ISO-8859-1";
+        case kelid3::text_encoding::utf16:
+            return "UTF-16";
+        case kelid3::text_encoding::utf16be:
+            return "UTF-16BE";
+        case kelid3::text_encoding::utf8:
+            return "UTF-8";
+    }
+    return "unknown";
+}
+
+std::vector<std::string> text_values(std::string_view text, kelid3::text_encoding encoding) {
+    const bool wide =
+        encoding == kelid3::text_encoding::utf16 || encoding == kelid3::text_encoding::utf16be;
     // Some taggers end UTF-16 text with a single NUL byte.
     if (wide && text.size() % 2 == 1 && text.back() == '\0') text.remove_suffix(1);
     std::vector<std::string> out;
     // UTF-16BE is big-endian unless a mark says otherwise; UTF-16 without a
     // mark is judged by its bytes.
     std::optional<bool> big_endian;
-    if (encoding == KELID3_ENC_UTF16BE) big_endian = true;
+    if (encoding == kelid3::text_encoding::utf16be) big_endian = true;
     for (std::string_view piece : split(text, wide ? 2 : 1)) {
         if (wide) {
-            out.push_back(utf16(bytes_of(piece), piece.size(), big_endian));
-        } else if (encoding == KELID3_ENC_UTF8) {
+            out.push_back(utf16_value(piece, big_endian));
+        } else if (encoding == kelid3::text_encoding::utf8) {
             if (piece.substr(0, 3) == "\xEF\xBB\xBF") piece.remove_prefix(3);
-            out.push_back(utf8(piece));
+            out.push_back(utf8_to_utf8(piece));
         } else {
-            out.push_back(latin1(bytes_of(piece), piece.size()));
+            out.push_back(latin1_to_utf8(piece));
         }
     }
     while (out.size() > 1 && out.back().empty()) out.pop_back();

@@ -1,0 +1,31 @@
+// SPDX-License-Identifier: MIT
+// Stored text to UTF-8: ISO-8859-1, UTF-16 in either byte order, and UTF-8
+// itself checked. Whatever the input, the result is valid UTF-8.
+#ifndef KELID3_INFO_UTF_H
+#define KELID3_INFO_UTF_H
+
+#include <string>
+#include <string_view>
+
+namespace kelid3_info {
+
+// ISO-8859-1 bytes as UTF-8.
+std::string latin1_to_utf8(std::string_view bytes);
+
+// UTF-16 code units as UTF-8; a byte-order mark is a character like any other.
+// An unpaired surrogate becomes U+FFFD; a character cut off by the end (an odd
+// last byte, a high surrogate without its partner) becomes U+FFFD and ends the
+// text.
+std::string utf16_to_utf8(std::string_view bytes, bool big_endian);
+
+// UTF-8 checked: a byte that does not begin a valid sequence becomes U+FFFD
+// and the next byte is tried (a stray continuation byte, C0, C1, FE, FF, a
+// sequence broken off by a byte that does not continue it, an overlong form,
+// a surrogate, a code point above U+10FFFF, a five- or six-byte form). A
+// sequence cut off by the end of the text becomes one U+FFFD, whatever its
+// first bytes.
+std::string utf8_to_utf8(std::string_view bytes);
+
+}  // namespace kelid3_info
+
+#endif
