@@ -188,7 +188,8 @@ uint64_t read_v2(Input &in, const uint8_t *head, const ReadOptions &options, Fil
         return size;
     }
     // At most 2^28 + 20 bytes: it fits a size_t.
-    const auto bytes = std::make_unique<uint8_t[]>(static_cast<size_t>(size));
+    // Not zeroed: what the file does not hold is never looked at.
+    const std::unique_ptr<uint8_t[]> bytes(new uint8_t[static_cast<size_t>(size)]);
     const size_t in_head = static_cast<size_t>(std::min<uint64_t>(size, kHeadBytes));
     std::memcpy(bytes.get(), head, in_head);
     const ssize_t got =

@@ -123,6 +123,7 @@ class Run {
 
     void read(const std::string &path) {
         pictures_ = 0;
+        if (options_.log) std::fflush(stdout);  // output stands before the next lines
         FileResult result;
         try {
             result = read_tags(path, read_options_);
