@@ -42,7 +42,7 @@ void message(const std::string &text);
 
 // What a run has done so far.
 struct Counts {
-    uint64_t files = 0;       // files read
+    uint64_t files = 0;       // files read or tried
     uint64_t tags = 0;        // tags found
     uint64_t refused = 0;     // tags not read (refused by the library, or too large)
     uint64_t unreadable = 0;  // files and directories that could not be read

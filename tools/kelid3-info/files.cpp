@@ -104,8 +104,9 @@ class Input {
         }
         if (size_ < from + kV1Bytes) return true;
         const ssize_t got = read(out, kV1Bytes, size_ - kV1Bytes);
-        if (got != kV1Bytes)
+        if (got != kV1Bytes) {
             error = got < 0 ? std::strerror(errno) : "file shrank while being read";
+        }
         found = got == kV1Bytes;
         return found;
     }
@@ -211,10 +212,12 @@ uint64_t read_v2(Input &in, const uint8_t *head, const ReadOptions &options, Fil
         return available;
     }
     const uint64_t frames_end = size - ((tag.flags() & kFooterFlag) != 0 ? kFooterBytes : 0);
+    // Asked only of a tag that the file holds whole: a cut tag says so already,
+    // and its last frame, cut by the file's end, is not read either.
     std::optional<uint64_t> unread;
-    if (available == size)
-        unread =
-            unread_from(bytes.get(), start + uint64_t{static_cast<uint32_t>(scanned)}, frames_end);
+    if (available == size) {
+        unread = unread_from(bytes.get(), start + static_cast<uint64_t>(scanned), frames_end);
+    }
     reverse_frames(tag);
     result.tags.push_back(FoundTag{std::move(tag), size, available, unread});
     return available;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// The listing, the JSON document and the dump, written file by file.
+// The listing, the JSON document, JSON lines and the dump, written file by
+// file and frame by frame.
 #include "report.h"
 
 #include <cinttypes>
