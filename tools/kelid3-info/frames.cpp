@@ -159,31 +159,60 @@ bool selected(uint32_t id, const std::vector<uint32_t> &selection) {
            std::find(selection.begin(), selection.end(), id) != selection.end();
 }
 
+std::string syncsafe(uint32_t v) {
+    return {static_cast<char>(v >> 21 & 0x7F), static_cast<char>(v >> 14 & 0x7F),
+            static_cast<char>(v >> 7 & 0x7F), static_cast<char>(v & 0x7F)};
+}
+
 }  // namespace
 
-TagView describe(const FoundTag &found, const std::vector<uint32_t> &selection) {
+TagView describe(const FoundTag &found) {
     const kelid3::tag &tag = found.tag;
     TagView view;
     view.v1 = tag.is_v1();
     view.flags = tag.flags();
     view.size = found.size;
     view.available = found.available;
-    const unsigned major = (tag.version() >> 8) & 0xFF;
+    view.unread_from = found.unread_from;
     if (view.v1) {
         // The library makes a track frame only for an ID3v1.1 tag.
         view.version = tag.find("TRCK"_id) ? "ID3v1.1" : "ID3v1";
     } else {
-        view.version =
-            "ID3v2." + std::to_string(major) + "." + std::to_string(tag.version() & 0xFF);
-    }
-    // The library lists frames in the reverse of their order in the tag.
-    std::vector<kelid3::frame> frames(tag.frames().begin(), tag.frames().end());
-    std::reverse(frames.begin(), frames.end());
-    for (kelid3::frame frame : frames) {
-        if (view.v1 && !selected(frame.id(), selection)) continue;
-        view.frames.push_back(frame_view(frame, view.v1, !view.v1 && major <= 2));
+        view.version = "ID3v2." + std::to_string((tag.version() >> 8) & 0xFF) + "." +
+                       std::to_string(tag.version() & 0xFF);
     }
     return view;
+}
+
+void for_each_frame(const FoundTag &found, const std::vector<uint32_t> &selection,
+                    const std::function<void(FrameView &)> &each) {
+    const bool v1 = found.tag.is_v1();
+    const bool v22 = !v1 && ((found.tag.version() >> 8) & 0xFF) <= 2;
+    for (kelid3::frame frame : found.tag.frames()) {
+        if (v1 && !selected(frame.id(), selection)) continue;
+        FrameView view = frame_view(frame, v1, v22);
+        each(view);
+    }
+}
+
+Decoded decoded_by_library(uint32_t id) {
+    // Content that a text frame and a picture both decode: ISO-8859-1 text
+    // "a" ..., or MIME type "a", picture type 3, no description, one byte.
+    static const char kContent[] = {0x00, 'a', 0x00, 0x03, 0x00, 0x01};
+    const std::string content(kContent, sizeof kContent);
+    const std::string frame = std::string(kelid3::id_string(id).view()) +
+                              syncsafe(static_cast<uint32_t>(content.size())) +
+                              std::string(2, '\0') + content + std::string(10, '\0');
+    const std::string v2 =
+        std::string("ID3\x04\0\0", 6) + syncsafe(static_cast<uint32_t>(frame.size())) + frame;
+    if (!kelid3::parse(v2.data(), static_cast<uint32_t>(v2.size()))->frames().empty()) {
+        return Decoded::kFromId3v2;
+    }
+    // An ID3v1.1 tag: every field empty, track 1.
+    std::string v1 = "TAG" + std::string(125, '\0');
+    v1[126] = 1;
+    kelid3::parse_result parsed = kelid3::parse(v1.data(), static_cast<uint32_t>(v1.size()));
+    return parsed->find(id) ? Decoded::kFromId3v1Only : Decoded::kNever;
 }
 
 std::string_view picture_type_name(uint32_t type) {

@@ -5,6 +5,7 @@
 #define KELID3_INFO_FRAMES_H
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -38,18 +39,29 @@ struct FrameView {
     std::optional<Picture> picture;
 };
 
+// What is shown of a tag before its frames.
 struct TagView {
     std::string version;  // "ID3v2.3.0", "ID3v1", "ID3v1.1"
     bool v1 = false;
     uint32_t flags = 0;
     uint64_t size = 0;
     uint64_t available = 0;
-    std::vector<FrameView> frames;
+    std::optional<uint64_t> unread_from;
 };
 
-// `selection` (empty for all) also chooses among the frames of an ID3v1 tag,
-// for which the library takes no selection list.
-TagView describe(const FoundTag &found, const std::vector<uint32_t> &selection);
+TagView describe(const FoundTag &found);
+
+// Calls `each` with a view of every frame of the tag, in tag order, one at a
+// time. `selection` (empty for all) also chooses among the frames of an
+// ID3v1 tag, for which the library takes no selection list.
+void for_each_frame(const FoundTag &found, const std::vector<uint32_t> &selection,
+                    const std::function<void(FrameView &)> &each);
+
+// Whether the library decodes frames with this identifier: from ID3v2 tags,
+// only as a field of an ID3v1 tag, or never. Found by parsing small tags; the
+// library's diagnostic lines should be out of sight meanwhile.
+enum class Decoded { kFromId3v2, kFromId3v1Only, kNever };
+Decoded decoded_by_library(uint32_t id);
 
 // Name of an APIC picture type ("Cover (front)"); empty above 20.
 std::string_view picture_type_name(uint32_t type);

@@ -3,14 +3,31 @@
 // and for JSON.
 #include "text.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <optional>
+#include <utility>
 
 #include "utf.h"
 
 namespace kelid3_info {
 
 namespace {
+
+// Characters that the terminal and JSON never get raw: C0 controls, DEL, C1
+// controls, and the bidirectional overrides and isolates.
+bool hidden(char32_t c) {
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || (c >= 0x202A && c <= 0x202E) ||
+           (c >= 0x2066 && c <= 0x2069);
+}
+
+// The escape of an ASCII control in `room` (8 bytes): \n, \t, \r, or \xNN.
+const char *short_escape(char32_t c, char *room) {
+    const char *named = c == '\n' ? "\\n" : c == '\t' ? "\\t" : c == '\r' ? "\\r" : nullptr;
+    if (named != nullptr) return named;
+    std::snprintf(room, 8, "\\x%02x", static_cast<unsigned>(c));
+    return room;
+}
 
 // Splits bytes at each terminator of `unit` NUL bytes that starts at a
 // multiple of `unit`. A trailing part shorter than a unit stays in the last
@@ -91,70 +108,90 @@ std::vector<std::string> text_values(std::string_view text, kelid3::text_encodin
     return out;
 }
 
-std::string terminal_text(std::string_view utf8) {
-    std::string out;
-    out.reserve(utf8.size());
-    for (size_t i = 0; i < utf8.size(); ++i) {
-        const auto c = static_cast<unsigned char>(utf8[i]);
-        char escape[8];
-        if (c == '\n') {
-            out += "\\n";
-        } else if (c == '\t') {
-            out += "\\t";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c < 0x20 || c == 0x7F) {
+size_t escape_terminal(std::string_view bytes, Lines lines, bool hold_cut_off, std::string &out) {
+    char escape[8];
+    size_t at = 0;
+    while (at < bytes.size()) {
+        const auto c = static_cast<unsigned char>(bytes[at]);
+        if (c >= 0x20 && c < 0x7F) {
+            out += static_cast<char>(c);
+            ++at;
+            continue;
+        }
+        const bool kept = lines == Lines::kKept && (c == '\n' || c == '\t');
+        if (c < 0x80) {
+            out += kept ? std::string_view(&bytes[at], 1) : short_escape(c, escape);
+            ++at;
+            continue;
+        }
+        const Utf8Step step = utf8_step(bytes, at);
+        if (step.cut_off && hold_cut_off) break;
+        if (!step.valid) {
             std::snprintf(escape, sizeof escape, "\\x%02x", c);
             out += escape;
-        } else if (c == 0xC2 && i + 1 < utf8.size() &&
-                   static_cast<unsigned char>(utf8[i + 1]) <= 0x9F) {
-            // U+0080 to U+009F: C2 followed by 80 to 9F in valid UTF-8.
-            std::snprintf(escape, sizeof escape, "\\u%04x",
-                          static_cast<unsigned char>(utf8[i + 1]));
+        } else if (hidden(step.c)) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(step.c));
             out += escape;
-            ++i;
         } else {
-            out += static_cast<char>(c);
+            out.append(bytes.substr(at, step.length));
         }
+        at += step.length;
     }
+    return at;
+}
+
+std::string terminal_text(std::string_view bytes) {
+    std::string out;
+    out.reserve(bytes.size());
+    escape_terminal(bytes, Lines::kEscaped, false, out);
     return out;
+}
+
+TerminalStream::TerminalStream(Sink sink) : sink_(std::move(sink)) {
+    held_.reserve(kPiece + 4);
+    out_.reserve(4 * (kPiece + 4));  // the longest escape: four characters a byte
+}
+
+void TerminalStream::write(std::string_view bytes) {
+    while (!bytes.empty()) {
+        const size_t piece = std::min(bytes.size(), kPiece);
+        held_.append(bytes.substr(0, piece));
+        bytes.remove_prefix(piece);
+        out_.clear();
+        held_.erase(0, escape_terminal(held_, Lines::kKept, true, out_));
+        if (!out_.empty()) sink_(out_);
+    }
+}
+
+void TerminalStream::finish() {
+    out_.clear();
+    escape_terminal(held_, Lines::kKept, false, out_);
+    held_.clear();
+    if (!out_.empty()) sink_(out_);
 }
 
 std::string json_string(std::string_view utf8) {
     std::string out = "\"";
     out.reserve(utf8.size() + 2);
-    for (char ch : utf8) {
-        const auto c = static_cast<unsigned char>(ch);
-        switch (c) {
-            case '"':
-                out += "\\\"";
-                break;
-            case '\\':
-                out += "\\\\";
-                break;
-            case '\b':
-                out += "\\b";
-                break;
-            case '\f':
-                out += "\\f";
-                break;
-            case '\n':
-                out += "\\n";
-                break;
-            case '\r':
-                out += "\\r";
-                break;
-            case '\t':
-                out += "\\t";
-                break;
-            default:
-                if (c < 0x20) {
-                    char escape[8];
-                    std::snprintf(escape, sizeof escape, "\\u%04x", c);
-                    out += escape;
-                } else {
-                    out += ch;
-                }
+    char escape[8];
+    for (size_t at = 0; at < utf8.size();) {
+        const Utf8Step step = utf8_step(utf8, at);
+        const char32_t c = step.valid ? step.c : 0xFFFD;
+        at += step.cut_off ? utf8.size() - at : step.length;
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += static_cast<char>(c);
+        } else if (c == '\b' || c == '\f') {
+            out += c == '\b' ? "\\b" : "\\f";
+        } else if (c == '\n' || c == '\t' || c == '\r') {
+            out += short_escape(c, escape);
+        } else if (hidden(c)) {
+            std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(c));
+            out += escape;
+        } else if (step.valid) {
+            out.append(utf8.substr(at - step.length, step.length));
+        } else {
+            out += "\xEF\xBF\xBD";
         }
     }
     out += '"';

@@ -4,6 +4,7 @@
 #ifndef KELID3_INFO_TEXT_H
 #define KELID3_INFO_TEXT_H
 
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,12 +30,42 @@ const char *encoding_name(kelid3::text_encoding encoding);
 // big-endian. A UTF-8 byte-order mark is dropped.
 std::vector<std::string> text_values(std::string_view text, kelid3::text_encoding encoding);
 
-// Text for one line of the listing: control characters, which could move the
-// cursor or change the terminal, are shown as escapes (\n, \t, \r, \xNN for
-// the other C0 controls and DEL, \u0080 to \u009f for the C1 controls).
-std::string terminal_text(std::string_view utf8);
+// Escaping for the terminal: every character that could move the cursor,
+// change the terminal or reorder what it shows becomes an escape: \n, \t, \r,
+// \xNN for the other C0 controls, DEL and each byte that is not valid UTF-8,
+// \uNNNN for the C1 controls (U+0080 to U+009F) and the bidirectional
+// overrides and isolates (U+202A to U+202E, U+2066 to U+2069). With
+// Lines::kKept newlines and tabs pass as they are. Appends to `out`; with
+// `hold_cut_off` a UTF-8 sequence cut short by the end is left out, for the
+// next piece. Returns the bytes taken.
+enum class Lines { kEscaped, kKept };
+size_t escape_terminal(std::string_view bytes, Lines lines, bool hold_cut_off, std::string &out);
 
-// A JSON string literal, quotes included, for valid UTF-8 text.
+// One line of text for the terminal, all of it escaped.
+std::string terminal_text(std::string_view bytes);
+
+// Escapes text that comes in pieces (the library's dump and diagnostic
+// lines), newlines and tabs kept, a UTF-8 sequence split between two pieces
+// judged whole. Escaped text goes to `sink`; after the construction nothing
+// is allocated for pieces up to kPiece bytes.
+class TerminalStream {
+  public:
+    static constexpr size_t kPiece = 1 << 16;
+    using Sink = std::function<void(std::string_view)>;
+    explicit TerminalStream(Sink sink);
+    void write(std::string_view bytes);
+    // Escapes what is held back: the stream ends, or all its lines are whole.
+    void finish();
+
+  private:
+    Sink sink_;
+    std::string held_;  // the piece at hand, after a cut-off sequence of the last
+    std::string out_;
+};
+
+// A JSON string literal, quotes included, for UTF-8 text: the controls that
+// terminal_text escapes are \u escapes (or \n, \t, ...) here, and bytes
+// that are not valid UTF-8 become U+FFFD.
 std::string json_string(std::string_view utf8);
 
 }  // namespace kelid3_info

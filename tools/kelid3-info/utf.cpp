@@ -83,29 +83,31 @@ std::string utf16_to_utf8(std::string_view bytes, bool big_endian) {
     return out;
 }
 
+Utf8Step utf8_step(std::string_view bytes, size_t at) {
+    const auto byte = [&](size_t i) { return static_cast<unsigned char>(bytes[i]); };
+    const unsigned char lead = byte(at);
+    const size_t length = sequence_length(lead);
+    size_t got = 1;  // bytes of the sequence present
+    while (got < length && at + got < bytes.size() && (byte(at + got) & 0xC0) == 0x80) ++got;
+    if (got < length && at + got == bytes.size()) return {1, 0, false, true};
+    char32_t c = length > 1 ? lead & (0x7F >> length) : lead;
+    for (size_t i = 1; i < got; ++i) c = c << 6 | (byte(at + i) & 0x3F);
+    if (length == 0 || got < length || c < kLeast[length] || c > 0x10FFFF || is_surrogate(c)) {
+        return {1, 0, false, false};
+    }
+    return {length, c, true, false};
+}
+
 std::string utf8_to_utf8(std::string_view bytes) {
     std::string out;
     out.reserve(bytes.size());
-    const auto byte = [&](size_t at) { return static_cast<unsigned char>(bytes[at]); };
-    const auto continues = [&](size_t at) { return (byte(at) & 0xC0) == 0x80; };
     for (size_t at = 0; at < bytes.size();) {
-        const unsigned char lead = byte(at);
-        const size_t length = sequence_length(lead);
-        size_t got = 1;  // bytes of the sequence present
-        while (got < length && at + got < bytes.size() && continues(at + got)) ++got;
-        if (got < length && at + got == bytes.size()) {  // cut off by the end
-            append(out, kReplacement);
-            break;
-        }
-        char32_t c = length > 1 ? lead & (0x7F >> length) : lead;
-        for (size_t i = 1; i < got; ++i) c = c << 6 | (byte(at + i) & 0x3F);
-        if (length == 0 || got < length || c < kLeast[length] || c > 0x10FFFF || is_surrogate(c)) {
-            append(out, kReplacement);  // and the next byte is tried
-            ++at;
-        } else {
-            append(out, c);
-            at += length;
-        }
+        const Utf8Step step = utf8_step(bytes, at);
+        // A sequence cut off by the end is one U+FFFD; after any other
+        // invalid byte the next byte is tried.
+        append(out, step.valid ? step.c : kReplacement);
+        if (step.cut_off) break;
+        at += step.length;
     }
     return out;
 }

@@ -4,10 +4,22 @@
 #ifndef KELID3_INFO_UTF_H
 #define KELID3_INFO_UTF_H
 
+#include <cstddef>
 #include <string>
 #include <string_view>
 
 namespace kelid3_info {
+
+// One step through UTF-8 text: the sequence that begins at an offset.
+struct Utf8Step {
+    size_t length;  // bytes taken: the sequence when valid, else 1
+    char32_t c;     // the code point when valid
+    bool valid;
+    bool cut_off;  // a sequence that the end of the text cuts short (not valid)
+};
+
+// The sequence at `at` (< bytes.size()), judged as utf8_to_utf8 judges it.
+Utf8Step utf8_step(std::string_view bytes, size_t at);
 
 // ISO-8859-1 bytes as UTF-8.
 std::string latin1_to_utf8(std::string_view bytes);
