@@ -1,13 +1,8 @@
-# Cross build for 32-bit little-endian ARM Linux (armhf), the library's home
-# target. Tests run under qemu-arm:
-#   cmake -B build-arm -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
-set(CMAKE_SYSTEM_NAME Linux)
+# SPDX-License-Identifier: MIT
+# Cross build for 32-bit little-endian ARM Linux (armhf), the library's
+# home target. Tests run under qemu-arm:
+#   cmake -B build-arm-linux-gnueabihf -DCMAKE_TOOLCHAIN_FILE=cmake/arm-linux-gnueabihf.cmake
+set(KELID3_CROSS_TRIPLET arm-linux-gnueabihf)
 set(CMAKE_SYSTEM_PROCESSOR arm)
-set(CMAKE_C_COMPILER arm-linux-gnueabihf-gcc)
-set(CMAKE_CXX_COMPILER arm-linux-gnueabihf-g++)
-set(CMAKE_FIND_ROOT_PATH /usr/arm-linux-gnueabihf)
-set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
-set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
-set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
-set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/arm-linux-gnueabihf)
+set(KELID3_CROSS_QEMU qemu-arm)
+include(${CMAKE_CURRENT_LIST_DIR}/cross-linux.cmake)
