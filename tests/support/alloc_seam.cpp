@@ -1,4 +1,8 @@
+// SPDX-License-Identifier: MIT
+// The allocation seam and the live-block check that runs after every test.
 #include "support/alloc_seam.h"
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cstddef>
@@ -10,9 +14,9 @@ void __real_free(void *p);
 }
 
 namespace {
+
 std::atomic<long> g_count{0}, g_fail_at{0}, g_live{0};
 
-// Null when this is the allocation asked to fail, else what `get` obtains.
 template <typename Get>
 void *allocate(Get get) {
     if (++g_count == g_fail_at) return nullptr;
@@ -20,6 +24,23 @@ void *allocate(Get get) {
     if (p != nullptr) ++g_live;
     return p;
 }
+
+// As googletest's LeakChecker: a test that leaves blocks behind (or releases
+// blocks it did not obtain) fails.
+class LiveBlockCheck : public testing::EmptyTestEventListener {
+    long at_start_ = 0;
+    void OnTestStart(const testing::TestInfo &) override { at_start_ = g_live; }
+    void OnTestEnd(const testing::TestInfo &) override {
+        alloc_seam::fail_nth(0);
+        EXPECT_EQ(g_live - at_start_, 0) << "heap blocks left behind by the test";
+    }
+};
+
+[[maybe_unused]] const bool registered = [] {
+    testing::UnitTest::GetInstance()->listeners().Append(new LiveBlockCheck);
+    return true;
+}();
+
 }  // namespace
 
 extern "C" {
@@ -45,8 +66,5 @@ long count() {
 }
 long live() {
     return g_live;
-}
-void reset() {
-    fail_nth(0);
 }
 }  // namespace alloc_seam
