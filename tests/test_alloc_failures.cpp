@@ -56,10 +56,13 @@ TEST(AllocFailure, EachAllocationOfAParseFailsAsDocumented) {
         std::string kinds;  // of the allocations of the whole parse, in order
     } rows[] = {
         // clang-format off
-        {.tag = V1Tag{"Title", "Artist", "Album", "1999", "Note", 7, 17}.build(), .ids = {}, .kinds = "tfvfvfvfvfvfvfvg"},
-        {.tag = V2Tag(2).text("TT2", 0, "T").frame("PIC", bytes("\0PNG\3d\0\xFF"s)).build(), .ids = {}, .kinds = "trsrppp"},
+        {.tag = V1Tag{"Title", "Artist", "Album", "1999", "Note", 7, 17}.build(), .ids = {},
+         .kinds = "tfvfvfvfvfvfvfvg"},
+        {.tag = V2Tag(2).text("TT2", 0, "T").frame("PIC", bytes("\0PNG\3d\0\xFF"s)).build(),
+         .ids = {}, .kinds = "trsrppp"},
         {.tag = V2Tag(v23).text("TALB", 0, "Album").build(), .ids = {}, .kinds = "trsrsrppprs"},
-        {.tag = V2Tag(v23).text("TALB", 0, "Album").build(), .ids = {id("TIT2"), id("APIC"), 0}, .kinds = "trsrpppr"},
+        {.tag = V2Tag(v23).text("TALB", 0, "Album").build(), .ids = {id("TIT2"), id("APIC"), 0},
+         .kinds = "trsrpppr"},
         // clang-format on
     };
     for (const auto &row : rows) {

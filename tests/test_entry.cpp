@@ -53,15 +53,20 @@ TEST(Parse, FailsWithItsCodeAfterItsLines) {
         {.in = Bytes(kV1.begin(), kV1.end() - 1), .out = "0 TRACE inbuf 127" + v1},
         {.in = fill(10, 'I'), .out = "-77 TRACE inbuf 10" + no_tag},
         {.in = V2Tag(0xFF).padding(20).build(), .out = "-77 TRACE inbuf 30" + no_tag},
-        {.in = V2Tag(5).padding(20).build(), .out = "-9 TRACE inbuf 30\nid3_parse_v2x_header: INFO unsupported id3v2 "
-         "version found: 0x00020500. Tag ignored.\nERROR unable to parse v2 header: 0"},
+        {.in = V2Tag(5).padding(20).build(), .out = "-9 TRACE inbuf 30\nid3_parse_v2x_header: INFO "
+         "unsupported id3v2 version found: 0x00020500. Tag ignored.\n"
+         "ERROR unable to parse v2 header: 0"},
         // an extended header that reaches past the buffer, and one to its end
-        {.in = V2Tag(3, 0, 0x40).raw(syncsafe(11) + fill(6)).build(), .out = "-9 TRACE inbuf 20" + ext + "11\n"
-         "id3_parse_v2x_header: TRACE parsed v2x header: 21 bytes\nTRACE id3v2: header: 21\nERROR v2 header beyond buffer: 21/20"},
-        {.in = V2Tag(3, 0, 0x40).raw(syncsafe(10) + fill(6)).build(), .out = "20 TRACE inbuf 20" + ext + "10\n"
-         "id3_parse_v2x_header: TRACE parsed v2x header: 20 bytes\nTRACE id3v2: header: 20\nid3_parse_v2x_body: TRACE inbuf: "
-         "0/0 (0x0/0x0) tag->header_size 10, tag->size 10\nid3_parse_v2x_body: INFO end of buffer reached\nTRACE id3v2: "
-         "body: 0\nINFO *tag not NULL. Memory leak possible."},
+        {.in = V2Tag(3, 0, 0x40).raw(syncsafe(11) + fill(6)).build(),
+         .out = "-9 TRACE inbuf 20" + ext +
+         "11\nid3_parse_v2x_header: TRACE parsed v2x header: 21 bytes\nTRACE id3v2: header: 21\n"
+         "ERROR v2 header beyond buffer: 21/20"},
+        {.in = V2Tag(3, 0, 0x40).raw(syncsafe(10) + fill(6)).build(),
+         .out = "20 TRACE inbuf 20" + ext +
+         "10\nid3_parse_v2x_header: TRACE parsed v2x header: 20 bytes\nTRACE id3v2: header: 20\n"
+         "id3_parse_v2x_body: TRACE inbuf: 0/0 (0x0/0x0) tag->header_size 10, tag->size 10\n"
+         "id3_parse_v2x_body: INFO end of buffer reached\nTRACE id3v2: body: 0\n"
+         "INFO *tag not NULL. Memory leak possible."},
         // clang-format on
     };
     for (const Row &row : rows) {
@@ -98,8 +103,9 @@ TEST(Parse, GivesTheTagSizeOnlyWhenTheScanStopsShortInsideTheBuffer) {
     };
     const Row rows[] = {
         // clang-format off
-        {.in = tag(0, 64), .out = "66"},       {.in = tag(10, 64), .out = "66"},        {.in = tag(11, 64), .out = "67"},
-        {.in = tag(100, 0), .out = "156"},     {.in = tag(100, 0, 156), .out = "66"},   {.in = tag(100, 0, 157), .out = "156"},
+        {.in = tag(0, 64), .out = "66"},      {.in = tag(10, 64), .out = "66"},
+        {.in = tag(11, 64), .out = "67"},     {.in = tag(100, 0), .out = "156"},
+        {.in = tag(100, 0, 156), .out = "66"}, {.in = tag(100, 0, 157), .out = "156"},
         {.in = tag(0, 0, 50), .out = "25 TIT2"},
         // clang-format on
     };
@@ -148,13 +154,16 @@ TEST(Log, WritesOneWholeLinePerCall) {
         const char *level;
         size_t n;  // message bytes
     } rows[] = {
-        // clang-format off
-        {.func = "f", .line = 7, .level = "INFO", .n = 0},    {.func = "f", .line = 7, .level = "INFO", .n = 242},
-        {.func = "f", .line = 7, .level = "INFO", .n = 243},  {.func = "f", .line = 7, .level = "INFO", .n = 5000},
-        {.func = "f", .line = -1, .level = "WARN", .n = 9},   {.func = "f", .line = INT_MIN, .level = "ERROR", .n = 9},
-        {.func = name.c_str(), .line = 7, .level = "I", .n = 9}, {.func = "f", .line = 7, .level = name.c_str(), .n = 0},
-        {.func = nullptr, .line = 7, .level = "INFO", .n = 9},  {.func = "f", .line = 7, .level = nullptr, .n = 9},
-        // clang-format on
+        {.func = "f", .line = 7, .level = "INFO", .n = 0},
+        {.func = "f", .line = 7, .level = "INFO", .n = 242},
+        {.func = "f", .line = 7, .level = "INFO", .n = 243},
+        {.func = "f", .line = 7, .level = "INFO", .n = 5000},
+        {.func = "f", .line = -1, .level = "WARN", .n = 9},
+        {.func = "f", .line = INT_MIN, .level = "ERROR", .n = 9},
+        {.func = name.c_str(), .line = 7, .level = "I", .n = 9},
+        {.func = "f", .line = 7, .level = name.c_str(), .n = 0},
+        {.func = nullptr, .line = 7, .level = "INFO", .n = 9},
+        {.func = "f", .line = 7, .level = nullptr, .n = 9},
     };
     for (const auto &row : rows) {
         const std::string message(row.n, 'm');

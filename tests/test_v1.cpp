@@ -32,9 +32,12 @@ TEST(V1Reader, TrackNeedsAZeroMarkerAndGenresBelow126GiveNumberThenName) {
     };
     const Row rows[] = {
         // clang-format off
-        {.in = block(0, 7, 0), .out = "TCON/5 u0 s0'Blues' | TRCK/1 u7 | \nTRACE genre: 0\nTRACE genre: Blues"},
-        {.in = block(0, 255, 125), .out = "TCON/10 u125 s0'Dance Hall' | TRCK/1 u255 | \nTRACE genre: 7d\nTRACE genre: Dance Hall"},
-        {.in = block(0, 0, 17), .out = "TCON/4 u17 s0'Rock' | \nTRACE genre: 11\nTRACE genre: Rock"},
+        {.in = block(0, 7, 0),
+         .out = "TCON/5 u0 s0'Blues' | TRCK/1 u7 | \nTRACE genre: 0\nTRACE genre: Blues"},
+        {.in = block(0, 255, 125), .out = "TCON/10 u125 s0'Dance Hall' | TRCK/1 u255 | \n"
+         "TRACE genre: 7d\nTRACE genre: Dance Hall"},
+        {.in = block(0, 0, 17),
+         .out = "TCON/4 u17 s0'Rock' | \nTRACE genre: 11\nTRACE genre: Rock"},
         {.in = block(1, 7, 126), .out = "\nTRACE genre: 7e"},
         {.in = block(' ', 7, 255), .out = "\nTRACE genre: ff"},
         // clang-format on

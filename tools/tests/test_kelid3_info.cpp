@@ -76,7 +76,7 @@ TEST_F(Tool, ListsAndExportsTheSamplesAsBefore) {
 }
 
 TEST_F(Tool, ExitStatusSaysWhetherEveryFileWasReadAndHadATag) {
-    const std::string empty = write("empty.mp3", {}),
+    const std::string empty = write("empty.mp3", {}), missing = file("missing"),
                       untagged = fs::path(write("d/plain.txt", bytes("no tag"))).parent_path();
     ASSERT_EQ(mkfifo(file("fifo").c_str(), 0600), 0);
     const struct {
@@ -84,13 +84,16 @@ TEST_F(Tool, ExitStatusSaysWhetherEveryFileWasReadAndHadATag) {
         int status;
     } rows[] = {
         // clang-format off
-        {.args = "samples/id3v1.mp3 samples/id3v22.mp3", .status = 0}, {.args = "samples/id3v1.mp3 " + empty, .status = 1},
-        {.args = untagged, .status = 1},             {.args = "samples/id3v1.mp3 " + file("missing"), .status = 2},
-        {.args = empty + " " + file("missing"), .status = 2},         {.args = file("fifo"), .status = 2},
-        {.args = "", .status = 2},                   {.args = "--bogus samples/id3v1.mp3", .status = 2},
-        {.args = "--frames TI2 samples/id3v1.mp3", .status = 2},       {.args = "samples/id3v1.mp3 --frames", .status = 2},
-        {.args = "--json --dump samples/id3v1.mp3", .status = 2},      {.args = "--help", .status = 0},
-        {.args = "--extract-pictures " + empty + " samples/id3v22.mp3", .status = 2}, {.args = "--version", .status = 0},
+        {.args = "samples/id3v1.mp3 samples/id3v22.mp3", .status = 0},
+        {.args = "--help", .status = 0},
+        {.args = "samples/id3v1.mp3 " + empty, .status = 1}, {.args = untagged, .status = 1},
+        {.args = "samples/id3v1.mp3 " + missing, .status = 2}, {.args = file("fifo"), .status = 2},
+        {.args = empty + " " + missing, .status = 2}, {.args = "", .status = 2},
+        {.args = "--bogus samples/id3v1.mp3", .status = 2}, {.args = "--version", .status = 0},
+        {.args = "--frames TI2 samples/id3v1.mp3", .status = 2},
+        {.args = "samples/id3v1.mp3 --frames", .status = 2},
+        {.args = "--json --dump samples/id3v1.mp3", .status = 2},
+        {.args = "--extract-pictures " + empty + " samples/id3v22.mp3", .status = 2},
         // clang-format on
     };
     for (const auto &row : rows) EXPECT_EQ(run(row.args).status, row.status) << row.args;
