@@ -2,7 +2,8 @@
 // Allocation seam: every malloc, calloc and free of the library (linked in
 // statically) and of the tests goes through it (link-time --wrap). It counts
 // them, fails the Nth allocation on request, and fails every test that ends
-// with another number of live heap blocks than it began with.
+// with another number of live heap blocks than it began with, or has written
+// past the end of one.
 #pragma once
 
 namespace alloc_seam {
