@@ -29,26 +29,18 @@ TEST(CppLayer, TagsMoveAndReleaseOnceAndWalkingThemAllocatesNothing) {
     const long before = alloc_seam::live();
     kelid3::parse_result parsed = kelid3::parse(kTag.data(), uint32_t(kTag.size()));
     EXPECT_EQ(parsed.code(), int32_t(kTag.size()));
-    const long blocks = alloc_seam::live() - before;
+    const long blocks = alloc_seam::live() - before, news = alloc_seam::news();
     alloc_seam::fail_nth(0);
-    std::string seen;
+    size_t seen = 0;
     for (const kelid3::frame f : parsed->frames()) {
-        switch (f.id()) {
-            case "TIT2"_id:
-                seen += "title ";
-                break;
-            default:
-                seen += std::string(f.description()) + " ";
-        }
+        seen += f.description().size() + (f.id() == "TIT2"_id);
         for (const kelid3::field x : f.fields())
-            seen += std::string(x.text()) + std::to_string(x.number()) + "; ";
+            seen += x.text().size() + x.number() + x.blob().size();
     }
-    EXPECT_EQ(parsed->find("TIT2"_id).fields().front().text(),
-              "second");  // the first in list order
-    EXPECT_EQ(alloc_seam::count(), 0);
-    EXPECT_EQ(seen,
-              "title second0; Content type Caf\xC3\xA9"
-              "0; title first0; ");
+    const kelid3::frame title = parsed->find("TIT2"_id);
+    EXPECT_EQ(alloc_seam::count() + alloc_seam::news() - news, 0);
+    EXPECT_EQ(seen, 2 * (34 + 1) + 12 + 6 + 5 + 5);      // descriptions, the two titles, the texts
+    EXPECT_EQ(title.fields().front().text(), "second");  // the first in list order
     kelid3::tag moved = std::move(parsed).value();
     EXPECT_FALSE(parsed->get());
     kelid3::tag other = kelid3::parse(kTag.data(), uint32_t(kTag.size()), kWanted).value();

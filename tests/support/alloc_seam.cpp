@@ -8,6 +8,7 @@
 #include <atomic>
 #include <cstddef>
 #include <cstring>
+#include <new>
 
 extern "C" {
 void *__real_malloc(size_t size);
@@ -17,7 +18,7 @@ void __real_free(void *p);
 
 namespace {
 
-std::atomic<long> g_count{0}, g_fail_at{0}, g_live{0}, g_overruns{0};
+std::atomic<long> g_count{0}, g_fail_at{0}, g_live{0}, g_overruns{0}, g_news{0};
 
 // Each block has a head (its size and a mark) in front and four guard bytes
 // behind, looked at when it is released.
@@ -27,7 +28,8 @@ constexpr uint32_t kGuard = 0xA5C3E1F0;
 void *allocate(size_t size, bool zeroed) {
     if (++g_count == g_fail_at) return nullptr;
     const size_t whole = kHead + size + sizeof kGuard;
-    auto *block = static_cast<unsigned char *>(zeroed ? __real_calloc(1, whole) : __real_malloc(whole));
+    auto *block =
+        static_cast<unsigned char *>(zeroed ? __real_calloc(1, whole) : __real_malloc(whole));
     if (block == nullptr) return nullptr;
     const size_t head[2] = {size, kMark};
     std::memcpy(block, head, sizeof head);
@@ -56,7 +58,9 @@ class BlockCheck : public testing::EmptyTestEventListener {
 }  // namespace
 
 extern "C" {
-void *__wrap_malloc(size_t size) { return allocate(size, false); }
+void *__wrap_malloc(size_t size) {
+    return allocate(size, false);
+}
 void *__wrap_calloc(size_t count, size_t size) {
     return count != 0 && size > SIZE_MAX / count ? nullptr : allocate(count * size, true);
 }
@@ -74,11 +78,31 @@ void __wrap_free(void *p) {
 }
 }
 
+// C++ allocations are counted apart and never failed.
+void *operator new(size_t size) {
+    ++g_news;
+    if (void *p = __real_malloc(size != 0 ? size : 1)) return p;
+    throw std::bad_alloc();
+}
+void operator delete(void *p) noexcept {
+    __real_free(p);
+}
+void operator delete(void *p, size_t) noexcept {
+    __real_free(p);
+}
+
 namespace alloc_seam {
 void fail_nth(long n) {
     g_count = 0;
     g_fail_at = n;
 }
-long count() { return g_count; }
-long live() { return g_live; }
+long count() {
+    return g_count;
+}
+long live() {
+    return g_live;
+}
+long news() {
+    return g_news;
+}
 }  // namespace alloc_seam

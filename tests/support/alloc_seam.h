@@ -15,5 +15,7 @@ void fail_nth(long n);
 long count();
 // Heap blocks obtained and not yet released.
 long live();
+// Blocks taken with operator new since the program started.
+long news();
 
 }  // namespace alloc_seam
