@@ -160,10 +160,10 @@ TEST(Log, WritesOneWholeLinePerCall) {
         {.func = "f", .line = 7, .level = "INFO", .n = 5000},
         {.func = "f", .line = -1, .level = "WARN", .n = 9},
         {.func = "f", .line = INT_MIN, .level = "ERROR", .n = 9},
-        {.func = name.c_str(), .line = 7, .level = "I", .n = 9},
-        {.func = "f", .line = 7, .level = name.c_str(), .n = 0},
         {.func = nullptr, .line = 7, .level = "INFO", .n = 9},
         {.func = "f", .line = 7, .level = nullptr, .n = 9},
+        {.func = name.c_str(), .line = 7, .level = "I", .n = 9},
+        {.func = "f", .line = 7, .level = name.c_str(), .n = 0},
     };
     for (const auto &row : rows) {
         const std::string message(row.n, 'm');
