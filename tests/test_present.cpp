@@ -21,6 +21,7 @@ struct HandField {
 
 TEST(Describe, KnowsTheId3v24FramesButWxxx) {
     EXPECT_STREQ(kelid3_field_description(id("AENC")), "Audio encryption");
+    EXPECT_STREQ(kelid3_field_description(id("TIT2")), "Title/songname/content description");
     EXPECT_STREQ(kelid3_field_description(id("WPUB")), "Publishers official webpage");
     EXPECT_EQ(kelid3_field_description(id("WPUB")), kelid3_field_description(id("WPUB")));
     for (const char *name : {"WXXX", "TYER", "TT2", "tit2", ""})

@@ -147,8 +147,8 @@ TEST(V2Scan, StopsPassesOverAndFailsAtEachBoundary) {
         {.in = V2Tag(3).text("TIT2", 0, std::string(199, 'a')).build(),
          .out = "210 TIT2/200 s0'a*199'" + kEnd},
         // ID3v2.0 and 2.1 frames have the ID3v2.2 layout; identifiers are translated
-        {.in = V2Tag(0).text("TT2", 0, "T").text("TP1", 0, "P").padding(2).size(99).build(),
-         .out = "16" + both + kEnd},
+        {.in = V2Tag(0).text("TT2", 0, "T").text("TP1", 0, "P").text("TP3", 0, "3").padding(2)
+                   .size(99).build(), .out = "24 TPE3/2 s0'3' |" + both + kEnd},
         {.in = V2Tag(1).text("TIM", 0, "1").text("CRM", 0, "x").text("TCR", 0, "c")
                    .text("TT2", 0, "T").text("TP1", 0, "P").padding(3).size(99).build(),
          .out = "40" + both + "\nid3_parse_v2_frame: INFO Unknown frame: 54494d45, TIME\n" +
