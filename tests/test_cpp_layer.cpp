@@ -74,7 +74,7 @@ TEST(CppLayer, AbsentFramesFieldsAndNamesGiveEmptyValues) {
     const kelid3::frame none = failed->find("TIT2"_id);
     const kelid3::field field = none.fields().front();
     EXPECT_TRUE(!none && none.id() == 0 && none.fields().empty() && !field && !field.to_iso8859());
-    EXPECT_EQ(int(field.type()) + field.number() + field.blob().size(), 0u);
+    EXPECT_EQ(field.number() + field.blob().size() + size_t(field.type()), 0u);
     for (const std::string_view empty : {none.description(), field.text(), kelid3::genre_name(126),
                                          kelid3::description("WXXX"_id)})
         EXPECT_TRUE(empty.empty() && empty.data() != nullptr);

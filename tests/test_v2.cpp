@@ -50,7 +50,7 @@ TEST(V2Header, StoresItsMembersAndReturnsTheOffsetOfTheFirstFrame) {
     // The match does not look at the flags byte.
     const Bytes good = bytes("ID3\xFE\xFE\xFF") + fill(4, 0x7F);
     EXPECT_EQ(id3_match_v2x(good.data(), 0), 1);
-    for (const size_t at : {0, 1, 2, 3, 4, 6, 7, 8, 9}) {
+    for (const size_t at : {0u, 1u, 2u, 3u, 4u, 6u, 7u, 8u, 9u}) {
         Bytes b = good;
         b[at] = uint8_t(at < 3 ? 'x' : at < 5 ? 0xFF : 0x80);
         EXPECT_EQ(id3_match_v2x(b.data(), 10), 0) << "byte " << at;

@@ -78,16 +78,17 @@ void __wrap_free(void *p) {
 }
 }
 
-// C++ allocations are counted apart and never failed.
-void *operator new(size_t size) {
+// C++ allocations are counted apart and never failed. Never inlined, so that
+// a tool that replaces them (valgrind) replaces all three.
+[[gnu::noinline]] void *operator new(size_t size) {
     ++g_news;
     if (void *p = __real_malloc(size != 0 ? size : 1)) return p;
     throw std::bad_alloc();
 }
-void operator delete(void *p) noexcept {
+[[gnu::noinline]] void operator delete(void *p) noexcept {
     __real_free(p);
 }
-void operator delete(void *p, size_t) noexcept {
+[[gnu::noinline]] void operator delete(void *p, size_t) noexcept {
     __real_free(p);
 }
 
