@@ -79,7 +79,14 @@ void __wrap_free(void *p) {
 }
 
 // C++ allocations are counted apart and never failed. Never inlined, so that
-// a tool that replaces them (valgrind) replaces all three.
+// a tool that replaces them (valgrind) replaces all three. ThreadSanitizer
+// brings its own.
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define KELID3_TSAN
+#endif
+#endif
+#if !defined(KELID3_TSAN) && !defined(__SANITIZE_THREAD__)
 [[gnu::noinline]] void *operator new(size_t size) {
     ++g_news;
     if (void *p = __real_malloc(size != 0 ? size : 1)) return p;
@@ -91,6 +98,7 @@ void __wrap_free(void *p) {
 [[gnu::noinline]] void operator delete(void *p, size_t) noexcept {
     __real_free(p);
 }
+#endif
 
 namespace alloc_seam {
 void fail_nth(long n) {
