@@ -24,6 +24,7 @@ std::atomic<long> g_count{0}, g_fail_at{0}, g_live{0}, g_overruns{0}, g_news{0};
 // behind, looked at when it is released.
 constexpr size_t kHead = sizeof(std::max_align_t), kMark = 0x5EA1ED;
 constexpr uint32_t kGuard = 0xA5C3E1F0;
+static_assert(kHead >= 2 * sizeof(size_t), "room for the head, alignment kept");
 
 void *allocate(size_t size, bool zeroed) {
     if (++g_count == g_fail_at) return nullptr;
