@@ -1,20 +1,21 @@
-// Allocation seam for the tests: counts every malloc/calloc/free that the
-// library and the tests make (link-time --wrap), and fails the Nth allocation
-// on request.
+// SPDX-License-Identifier: MIT
+// Allocation seam: every malloc, calloc and free of the library (linked in
+// statically) and of the tests goes through it (link-time --wrap). It counts
+// them, fails the Nth allocation on request, and fails every test that ends
+// with another number of live heap blocks than it began with, or has written
+// past the end of one.
 #pragma once
 
 namespace alloc_seam {
 
-// Makes the nth allocation from now fail (1 = the next one); 0 fails none.
+// Makes the nth allocation from now fail (1: the next one); 0 fails none.
+// Also restarts count().
 void fail_nth(long n);
-
-// Allocations (successful or failed) made since the last reset().
+// Allocations (successful or failed) since the last fail_nth().
 long count();
-
-// Blocks obtained and not yet released, since the program started.
+// Heap blocks obtained and not yet released.
 long live();
-
-// Zero the allocation count and stop failing.
-void reset();
+// Blocks taken with operator new since the program started.
+long news();
 
 }  // namespace alloc_seam
