@@ -15,6 +15,9 @@ namespace {
 // The scanner's lines carry the name of the exported function.
 constexpr char kScanner[] = "id3_parse_v2x_body";
 
+// The tag header's flag of a tag unsynchronised as a whole.
+constexpr uint32_t kTagUnsynchronised = 0x80;
+
 // A frame header is only read when this many bytes remain, for every version.
 constexpr uint32_t kMinFrameHeaderRoom = 10;
 
@@ -93,14 +96,23 @@ bool read_frame_header(const FrameLayout &layout, const uint8_t *p, FrameHeader 
     return true;
 }
 
-// The line for a frame passed over for its flags.
-[[gnu::cold]] void report_skipped(const FrameHeader &header, const FrameLayout &layout) {
-    const uint32_t flags = header.flags;
+// The line for a frame passed over: compressed, encrypted or unsynchronised.
+[[gnu::cold]] void report_skipped(const FrameHeader &header, bool compressed, bool encrypted,
+                                  bool unsynchronised) {
     ID3_LOG_AS(kScanner, INFO, "skipping %s%s%s frame: %08x %c%c%c%c %u bytes, flags: %08x",
-               (flags & layout.compressed) != 0 ? "compressed," : "",
-               (flags & layout.encrypted) != 0 ? "encrypted," : "",
-               (flags & layout.unsynchronised) != 0 ? "unsync'd" : "", header.id,
-               ID3_ID_CHARS(header.id), header.size, flags);
+               compressed ? "compressed," : "", encrypted ? "encrypted," : "",
+               unsynchronised ? "unsync'd" : "", header.id, ID3_ID_CHARS(header.id), header.size,
+               header.flags);
+}
+
+// True when the content holds the byte pair FF 00: the mark that an
+// unsynchronising writer leaves behind every FF that could be read as the
+// start of a sync signal. Content without it reads the same unsynchronised.
+bool holds_unsync_mark(const uint8_t *content, uint32_t size) {
+    for (uint32_t i = 0; i + 1 < size; ++i) {
+        if (content[i] == 0xFF && content[i + 1] == 0x00) return true;
+    }
+    return false;
 }
 
 // True when `id` is one of the `ids` before its terminating 0.
@@ -122,6 +134,7 @@ class Scan {
           len_(len),
           tag_(tag),
           ids_(ids),
+          unsynchronised_((tag->flags & kTagUnsynchronised) != 0),
           // The header's size counts the bytes behind the tag header, so the
           // scan ends ten bytes before the frames' end. A declared size below
           // the header's sets no end at all.
@@ -151,6 +164,7 @@ class Scan {
     uint32_t len_;
     id3_tag *tag_;
     const uint32_t *ids_;
+    bool unsynchronised_;  // the tag header's flag: every frame may hold FF 00
     uint32_t limit_;
     uint32_t pos_ = 0;      // offset of the next frame header
     bool overrun_ = false;  // a frame passed over reaches past the buffer
@@ -200,7 +214,9 @@ bool Scan::read_frame(const FrameLayout &layout) {
         return false;
     }
     if (header.skipped) {
-        report_skipped(header, layout);
+        const uint32_t flags = header.flags;
+        report_skipped(header, (flags & layout.compressed) != 0, (flags & layout.encrypted) != 0,
+                       (flags & layout.unsynchronised) != 0);
         pass(header.length);
         pass(header.size);
         return true;
@@ -215,6 +231,13 @@ bool Scan::read_frame(const FrameLayout &layout) {
         ID3_LOG_AS(kScanner, ERROR, "frame size: %u. Stop here.", header.size);
         result_ = KELID3_ERANGE;
         return false;
+    }
+    // Whole-tag unsynchronisation is not undone: a frame that it changed is
+    // passed over rather than returned corrupted.
+    if (unsynchronised_ && holds_unsync_mark(buf_ + pos_, header.size)) {
+        report_skipped(header, false, false, true);
+        pos_ += header.size;
+        return true;
     }
     ID3_LOG_AS(kScanner, TRACE, "frame: %c%c%c%c, size: %d (0x%x) flags: 0x%04x [%d,%d]",
                ID3_ID_CHARS(header.id), header.size, header.size, header.flags, pos_,
