@@ -216,6 +216,42 @@ TEST(V2Scan, FramesFlaggedCompressedEncryptedOrUnsynchronisedArePassedOver) {
     }
 }
 
+// In a tag unsynchronised as a whole (header flag 0x80), every version, a
+// frame whose content holds the pair FF 00 is passed over; the pair must lie
+// inside the content, and frames without it read the same either way.
+TEST(V2Scan, UnsynchronisedTagPassesOverFramesHoldingFF00) {
+    const auto unsync = [](const char *id, int size) {
+        return format("\nINFO skipping unsync'd frame: %08x %s %d bytes, flags: 00000000", ::id(id),
+                      id, size);
+    };
+    const auto tag = [](uint8_t v, uint8_t flags) {
+        return V2Tag(v, 0, flags)
+            .text("TIT2", 1,
+                  "\xFF\0\xFE"
+                  "A\0"s)
+            .text("TPE1", 0, "P\xFF");
+    };
+    const Row rows[] = {
+        // clang-format off
+        {.in = tag(3, 0x80).padding(1).size(99).build(),
+         .out = "29 TPE1/3 s0'P<ff>'" + unsync("TIT2", 6) + kEnd},
+        {.in = tag(4, 0xFF).padding(1).size(99).build(),
+         .out = "29 TPE1/3 s0'P<ff>'" + unsync("TIT2", 6) + kEnd},
+        {.in = tag(3, 0x7F).padding(1).size(99).build(),
+         .out = "29 TPE1/3 s0'P<ff>' | TIT2/6 s1'<ff><00><fe>A<00>'" + kEnd},
+        {.in = V2Tag(2, 0, 0x80).frame("PIC", bytes("\0JPG\3\0\xFF\0"s)).padding(4).size(99)
+                   .build(), .out = "14 -\nINFO skipping unsync'd frame: 41504943 APIC 8 bytes, "
+         "flags: 00000000" + kEnd},
+        // clang-format on
+    };
+    for (const Row &row : rows) EXPECT_EQ(scan(row.in), row.out);
+    // Passed over before the selection and the frame's trace line.
+    EXPECT_EQ(scan(tag(3, 0x80).build(), {id("TPE1"), 0}, true).substr(0, 140),
+              "29 TPE1/3 s0'P<ff>'\nTRACE inbuf: 0/29 (0x0/0x1d) tag->header_size 10, tag->size "
+              "29" +
+                  unsync("TIT2", 6).substr(0, 47));
+}
+
 TEST(V2Scan, SelectionListDecodesTheListedTranslatedIdentifiersOnly) {
     const Bytes tag = V2Tag(3)
                           .frame("TIT2", bytes("\0sixteen bytes..."s), 0x20)
