@@ -235,7 +235,7 @@ TEST(V2Scan, UnsynchronisedTagPassesOverFramesHoldingFF00) {
         // clang-format off
         {.in = tag(3, 0x80).padding(1).size(99).build(),
          .out = "29 TPE1/3 s0'P<ff>'" + unsync("TIT2", 6) + kEnd},
-        {.in = tag(4, 0xFF).padding(1).size(99).build(),
+        {.in = tag(4, 0xA0).padding(1).size(99).build(),
          .out = "29 TPE1/3 s0'P<ff>'" + unsync("TIT2", 6) + kEnd},
         {.in = tag(3, 0x7F).padding(1).size(99).build(),
          .out = "29 TPE1/3 s0'P<ff>' | TIT2/6 s1'<ff><00><fe>A<00>'" + kEnd},
