@@ -208,7 +208,9 @@ KELID3_API const char *kelid3_field_description(uint32_t id);
  * mark decides the byte order; without one, big-endian. Returns NULL for NULL,
  * a field of another kind, an ISO-8859-1 field (encoding 0: use its bytes as
  * they are) or any other encoding, malformed UTF-8, UTF-16 text shorter than
- * 2 bytes, or memory exhaustion. The caller releases the result with free(). */
+ * 2 bytes, or memory exhaustion (as for a UTF-8 field of length 0xFFFFFFFF,
+ * whose result a 32-bit size cannot count). The caller releases the result
+ * with free(). */
 KELID3_API char *kelid3_field_to_iso8859(const id3_field *field);
 
 /* Not implemented: logs "NYI!" and returns NULL. */

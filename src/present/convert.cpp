@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
 // UTF-8 and UTF-16 string fields into ISO-8859-1 text.
+#include <cstdint>
 #include <cstdlib>
 
 #include "tag/log.h"
@@ -30,7 +31,11 @@ unsigned utf8_sequence_length(uint8_t lead) {
 
 char *utf8_to_8859_15(const id3_field *field) {
     const uint32_t length = field->length;
-    BlockPtr<uint8_t> out{static_cast<uint8_t *>(std::malloc(size_t{length} + 1))};
+    // The text and its terminator. A field of 4 GiB - 1 bytes (made by a
+    // caller, never by a parse) would need a block larger than a 32-bit size_t
+    // can count: it is refused like a block that cannot be had.
+    BlockPtr<uint8_t> out{
+        static_cast<uint8_t *>(length < UINT32_MAX ? std::malloc(size_t{length} + 1) : nullptr)};
     if (!out) {
         ID3_LOG(ERROR, "unable to alloc space for utf8->latin1");
         return nullptr;

@@ -44,7 +44,8 @@ inline FramePtr new_frame() {
 // A field block with room for `bytes` bytes behind the header: `type` set,
 // `next` null, `data` pointing at the bytes (for FIELD_STRING and FIELD_BLOB),
 // the other members zero; the bytes themselves are left as they come. Null
-// when the heap is exhausted.
+// when the heap is exhausted. Callers ask for at most 0x80001 bytes (the
+// largest frame the scanner accepts), so the block's size cannot wrap.
 inline FieldPtr new_field(uint32_t type, size_t bytes) {
     auto *field = static_cast<id3_field *>(std::malloc(sizeof(id3_field) + bytes));
     if (field == nullptr) return nullptr;
