@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Benchmarks: libkelid3 parsing representative tags, beside the peer
 // libraries and two limits no implementation of the records can beat, and the
 // presentation functions. Standard error goes to /dev/null for the whole run

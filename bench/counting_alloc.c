@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* The program's own malloc family: counts, then hands over to the C library's
  * allocator. Defined in the executable, these take the place of libc's for the
  * shared libraries as well. The benchmarks run on one thread. */

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* Every heap block the benchmark program takes (malloc, calloc, realloc of
  * nothing, and operator new, which comes through malloc) is counted: the
  * library's and the peers' alike. */

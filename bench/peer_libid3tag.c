@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /* libid3tag over a tag in memory: id3_tag_parse, then id3_tag_delete. Kept in
  * C and apart from kelid3.h, whose record names libid3tag shares. */
 #include <id3tag.h>

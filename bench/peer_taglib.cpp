@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // TagLib over a tag in memory: an ID3v2::Tag (or ID3v1::Tag) read from a
 // ByteVectorStream through a minimal File.
 #include <taglib/id3v1tag.h>

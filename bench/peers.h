@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The peer libraries, each parsing and releasing a whole tag held in memory.
 // Each returns the number of frames it found, or -1 when it refused the tag.
 #pragma once

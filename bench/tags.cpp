@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The six tags, written with the project's tag writer (tests/support).
 #include "bench/tags.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The representative tags the benchmarks parse.
 #pragma once
 

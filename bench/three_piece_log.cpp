@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // The line writer as it was before lines went out whole: prefix, message and
 // newline as three calls on stderr. Only for the benchmarks' comparison, in a
 // copy of the library that is never installed.

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # The kelid3 CMake package (configuration, version and targets files) and
 # kelid3.pc for pkg-config. Everything installed names its paths relative to
 # where it is installed, so an installed tree can be moved.

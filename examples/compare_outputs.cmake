@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: MIT
 # cmake -DC=<program> -DCPP=<program> -DFILES=<file;...> [-DEMULATOR=<command>]
 #       -P compare_outputs.cmake
 # Runs both programs on the files (through the emulator of a cross build) and

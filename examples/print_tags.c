@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 /*
  * print_tags: a minimal reader of ID3 tags with libkelid3, in C.
  *

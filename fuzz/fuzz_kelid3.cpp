@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // libFuzzer harness: drives every exported function on the fuzzer's bytes.
 //
 // The first byte chooses how the rest is used; the remaining bytes are the

@@ -1,3 +1,4 @@
+/* SPDX-License-Identifier: MIT */
 /*
  * kelid3.h - read ID3v1 and ID3v2.0-2.4 tags from a memory buffer.
  *

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: MIT
 // Writes the bundled sample files: small tags of every kind in front of (or
 // behind) one second of silent MPEG audio. Run: generate <output-directory>.
 #include <cstdio>
