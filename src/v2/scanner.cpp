@@ -153,10 +153,12 @@ class Scan {
         result_ = KELID3_EBADTAG;
     }
     // A failure's code, or the position at which the scan stopped.
-    int32_t result() const { return result_ != 0 ? result_ : static_cast<int32_t>(pos_); }
+    [[nodiscard]] int32_t result() const {
+        return result_ != 0 ? result_ : static_cast<int32_t>(pos_);
+    }
 
   private:
-    bool reaches_past_buffer(const FrameHeader &header) const;
+    [[nodiscard]] bool reaches_past_buffer(const FrameHeader &header) const;
     bool decode(const FrameHeader &header);
     void pass(uint32_t n);
 
