@@ -118,7 +118,8 @@ class Input {
     bool skip(uint64_t count) {
         uint8_t buffer[16384];
         while (count > 0) {
-            const ssize_t n = ::read(fd_, buffer, std::min<uint64_t>(count, sizeof buffer));
+            const auto want = static_cast<size_t>(std::min<uint64_t>(count, sizeof buffer));
+            const ssize_t n = ::read(fd_, buffer, want);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) return false;
             if (n == 0) break;
