@@ -1,7 +1,5 @@
 // SPDX-License-Identifier: MIT
 // ID3v1 genre names, by genre number.
-#include <iterator>
-
 #include "kelid3.h"
 #include "tag/sorted_table.h"
 
@@ -145,5 +143,5 @@ constexpr auto kGenres = pack_strings<packed_bytes(kGenreNames)>(kGenreNames);
 
 extern "C" const char *kelid3_genre_description(uint32_t genre) {
     using namespace kelid3::detail;
-    return genre < std::size(kGenreNames) ? kGenres[genre] : nullptr;
+    return genre < sizeof kGenreNames / sizeof kGenreNames[0] ? kGenres[genre] : nullptr;
 }
