@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: MIT
-// A C99 caller: the records' layout, and an ID3v2.3 and an ID3v1.1 tag parsed
-// and walked with nothing but the public header. Exits non-zero on a mismatch.
+// A C99 caller: the records' layout, the exported constants, and an ID3v2.3
+// and an ID3v1.1 tag parsed and walked with nothing but the public header.
+// Exits non-zero on a mismatch.
 #include <stddef.h>
 #include <stdio.h>
 #include <string.h>
@@ -28,6 +29,8 @@ int main(void) {
           offsetof(id3_field, encoding) == 3 * P && offsetof(id3_field, size) == 3 * P &&
           offsetof(id3_field, length) == 3 * P + 4 && sizeof(id3_field) == 3 * P + 8);
 
+    CHECK(id3v1_tag_size == 128 && id3v1_header_size == 3 && id3v1_body_size == 125 &&
+          id3v2_header_size == 10 && id3v2_extheader_size == 4);
     CHECK(kelid3_tag_query(v2, 14) == 43 && kelid3_tag_parse(v2, sizeof v2, &tag, NULL) == 43);
     if (tag == NULL || tag->frames == NULL || tag->frames->next == NULL) return 1;
     frame = tag->frames; /* the reverse of the order in the tag */

@@ -1,15 +1,75 @@
 // SPDX-License-Identifier: MIT
-// Parse results as text: the records rendered for comparison, the library's
-// own dump, and a parse that checks what a failure leaves to its caller.
+// Parse results and diagnostic lines as text: the records rendered for
+// comparison, the library's own dump, the log lines captured from standard
+// error, and a parse that checks what a failure leaves to its caller.
 #pragma once
 
 #include <gtest/gtest.h>
 
+#include <cstdarg>
 #include <cstdio>
+#include <regex>
+#include <sstream>
+#include <utility>
 
 #include "kelid3.hpp"
 #include "support/id3_writer.h"
-#include "support/log_capture.h"
+
+using namespace std::string_literals;
+
+// printf into a string, NUL bytes (%c of a three-character identifier) included.
+__attribute__((format(printf, 1, 2))) inline std::string format(const char *fmt, ...) {
+    va_list ap, again;
+    va_start(ap, fmt);
+    va_copy(again, ap);
+    std::string s(size_t(std::vsnprintf(nullptr, 0, fmt, ap)), '\0');
+    std::vsnprintf(s.data(), s.size() + 1, fmt, again);
+    va_end(again);
+    va_end(ap);
+    return s;
+}
+
+// While alive, standard error is a temporary file (taken by the C library
+// itself: no block of the allocation seam); text() and lines() end the
+// capture (once) and give what was written.
+class LogCapture {
+  public:
+    LogCapture() : saved_(stderr) { stderr = file_ = std::tmpfile(); }
+    ~LogCapture() { text(); }
+    LogCapture(const LogCapture &) = delete;
+
+    // Everything, as written.
+    const std::string &text() {
+        if (file_ == nullptr) return text_;
+        stderr = saved_;
+        text_.resize(size_t(std::ftell(file_)));
+        std::rewind(file_);
+        text_.resize(std::fread(text_.data(), 1, text_.size(), file_));
+        std::fclose(std::exchange(file_, nullptr));
+        return text_;
+    }
+
+    // The lines "[func: n] LEVEL: message" without their line numbers, one a
+    // line: "LEVEL message" for the lines of `own` (its TRACE lines only when
+    // `own_trace`), "func: LEVEL message" for the others (only when `others`).
+    // Other text is kept as it is.
+    std::string lines(const std::string &own = "", bool own_trace = true, bool others = true) {
+        static const std::regex kLine(R"(\[(\w+): -?\d+\] (\w+): (.*))");
+        std::string out, line;
+        std::smatch m;
+        for (std::istringstream in(text()); std::getline(in, line);) {
+            const bool matched = std::regex_match(line, m, kLine), mine = matched && m[1] == own;
+            if (matched && (mine ? !own_trace && m[2] == "TRACE" : !others)) continue;
+            if (matched) line = (mine ? "" : m[1].str() + ": ") + m[2].str() + " " + m[3].str();
+            out += (out.empty() ? "" : "\n") + line;
+        }
+        return out;
+    }
+
+  private:
+    FILE *saved_, *file_;
+    std::string text_;
+};
 
 // Bytes readable in a row: printable ASCII as it is, other bytes (and '<') as
 // <hh>, a run of four or more equal bytes as one of them and "*n".
