@@ -36,36 +36,29 @@ TEST(Query, GivesTheTagKindAndSize) {
 }
 
 // parse() checks that a failure leaves the caller's pointer; the live-block
-// check, that it leaves the heap as it was.
+// check, that it leaves the heap as it was. Out: the result, the entry
+// point's own lines (the readers' are pinned with the readers).
 TEST(Parse, FailsWithItsCodeAfterItsLines) {
-    const std::string v1 = "\nTRACE id3v1: header: 3\nid3_parse_v1_body: INFO Not enough input to "
-                           "parse ID3v1\nERROR unable to parse v1 body: 0",
-                      no_tag = "\nINFO neither v1 nor v2x tag found",
-                      header = "\nid3_parse_v2x_header: ";
-    const auto ext = [&](int n) {
-        return format(
-            "%sINFO found tag: version 2.3.0, size: 10%sINFO found extended header. "
-            "Length: %d%sTRACE parsed v2x header: %d bytes\nTRACE id3v2: header: %d",
-            header.c_str(), header.c_str(), n, header.c_str(), n + 10, n + 10);
-    };
+    const std::string v1 = "\nTRACE id3v1: header: 3\nERROR unable to parse v1 body: 0",
+                      no_tag = "\nINFO neither v1 nor v2x tag found";
     const Row rows[] = {
         // clang-format off
         {.in = head(kV1, 9), .out = "-22 TRACE illegal arguments."}, {.in = head(kV1, 10), .out = "0 TRACE inbuf 10" + v1},
         {.in = head(kV1, 127), .out = "0 TRACE inbuf 127" + v1}, {.in = fill(10, 'I'), .out = "-77 TRACE inbuf 10" + no_tag},
         {.in = V2Tag(0xFF).padding(20).build(), .out = "-77 TRACE inbuf 30" + no_tag},
-        {.in = V2Tag(5).padding(20).build(), .out = "-9 TRACE inbuf 30" + header + "INFO unsupported id3v2 version "
-         "found: 0x00020500. Tag ignored.\nERROR unable to parse v2 header: 0"},
+        {.in = V2Tag(5).padding(20).build(), .out = "-9 TRACE inbuf 30\nERROR unable to parse v2 header: 0"},
         // an extended header that reaches past the buffer, and one to its end
         {.in = V2Tag(3, 0, 0x40).raw(syncsafe(11) + fill(6)).build(),
-         .out = "-9 TRACE inbuf 20" + ext(11) + "\nERROR v2 header beyond buffer: 21/20"},
-        {.in = V2Tag(3, 0, 0x40).raw(syncsafe(10) + fill(6)).build(), .out = "20 TRACE inbuf 20" + ext(10) +
-         "\nid3_parse_v2x_body: TRACE inbuf: 0/0 (0x0/0x0) tag->header_size 10, tag->size 10\nid3_parse_v2x_body: "
-         "INFO end of buffer reached\nTRACE id3v2: body: 0\nINFO *tag not NULL. Memory leak possible."},
+         .out = "-9 TRACE inbuf 20\nTRACE id3v2: header: 21\nERROR v2 header beyond buffer: 21/20"},
+        {.in = V2Tag(3, 0, 0x40).raw(syncsafe(10) + fill(6)).build(), .out = "20 TRACE inbuf 20\nTRACE id3v2: header: 20\n"
+         "TRACE id3v2: body: 0\nINFO *tag not NULL. Memory leak possible."},
         // clang-format on
     };
     for (const Row &row : rows) {
         const Parsed p = parse(row.in);
-        EXPECT_EQ(std::to_string(p.rc) + " " + p.log, row.out);
+        EXPECT_EQ(std::to_string(p.rc) + " " +
+                      std::regex_replace(p.log, std::regex("\n\\w+: [^\n]*"), ""),
+                  row.out);
     }
     id3_tag *out = nullptr;
     LogCapture log;
