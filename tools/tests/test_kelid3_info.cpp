@@ -42,7 +42,8 @@ struct Result {
 };
 
 const Bytes kV1 = V1Tag{.title = "t", .track = 1}.build();
-const std::string kTry = "Try 'kelid3-info --help' for more information.\n";
+const std::string kTry = "Try 'kelid3-info --help' for more information.\n",
+                  kMissing = "kelid3-info: missing: No such file or directory\n";
 
 // Each test in a folder of its own, the samples linked into it: names in the
 // output are as given.
@@ -88,47 +89,23 @@ class Tool : public testing::Test {
         fs::temp_directory_path() / ("kelid3-info-" + std::to_string(getpid()));
 };
 
-// --json-lines: one object per file, one a line; --json: the same objects in
-// one array, laid out as the next test pins.
-TEST_F(Tool, ListsAndExportsTheSamplesAsBefore) {
-    std::vector<std::string> args = {
-        "--json-lines",       "samples/id3v1-and-v23.mp3",  "samples/id3v1.mp3",
-        "samples/id3v22.mp3", "samples/id3v23-picture.mp3", "samples/id3v24-utf8.mp3"};
-    const Result lines = run(args);
-    args[0] = "--json";
-    const Result json = run(args);
-    const Result listing = run(std::vector(args.begin() + 1, args.end()));
-    EXPECT_EQ(listing.out, slurp(KELID3_EXPECTED_DIR "/samples.txt"));
-    EXPECT_EQ(lines.out, slurp(KELID3_EXPECTED_DIR "/samples.jsonl"));
+// --json-lines: one object per file, one a line, as before; --json: the same
+// objects in one array, one member a line down to the frames, a frame a line.
+TEST_F(Tool, ExportsJsonLinesAsBeforeAndTheSameObjectsLaidOutInAnArray) {
+    const Result lines = run({"--json-lines", "--ext", "mp3", "samples"}),
+                 json = run({"--json", "--ext", "mp3", "samples"});
+    EXPECT_EQ(lines.out + lines.err + json.err + std::to_string(lines.status + json.status),
+              slurp(KELID3_EXPECTED_DIR "/samples.jsonl") + "0");
     EXPECT_EQ(jq(json.out, ".[]"), jq(lines.out, "."));
-    EXPECT_EQ(listing.err + lines.err + json.err, "");
-    EXPECT_EQ(listing.status + lines.status + json.status, 0);
-}
-
-TEST_F(Tool, JsonDocumentHasOneMemberALineDownToTheFrames) {
     write("a.mp3", V2Tag(4).text("TIT2", 3, "a").padding(6).build());
-    EXPECT_EQ(run({"--json", "a.mp3", "missing"}).out, R"([
-  {
-    "file": "a.mp3",
-    "size": 28,
-    "tags": [
-      {
-        "version": "ID3v2.4.0",
-        "size": 28,
-        "flags": 0,
-        "truncated": false,
-        "frames": [
-          {"id": "TIT2", "description": "Title/songname/content description", "encoding": "UTF-8", "text": ["a"]}
-        ]
-      }
-    ]
-  },
-  {
-    "file": "missing",
-    "error": "No such file or directory"
-  }
-]
-)");
+    // clang-format off
+    EXPECT_EQ(run({"--json", "a.mp3", "missing"}).out,
+        "[\n  {\n    \"file\": \"a.mp3\",\n    \"size\": 28,\n    \"tags\": [\n      {\n"
+        "        \"version\": \"ID3v2.4.0\",\n        \"size\": 28,\n        \"flags\": 0,\n"
+        "        \"truncated\": false,\n        \"frames\": [\n          {\"id\": \"TIT2\", "
+        "\"description\": \"Title/songname/content description\", \"encoding\": \"UTF-8\", \"text\": [\"a\"]}\n"
+        "        ]\n      }\n    ]\n  },\n  {\n    \"file\": \"missing\",\n    \"error\": \"No such file or directory\"\n  }\n]\n");
+    // clang-format on
 }
 
 // 0: every file read and tagged; 1: some file without a tag; 2: a usage error
@@ -137,37 +114,29 @@ TEST_F(Tool, ExitStatusAndMessagesNameTheFileAndTheReason) {
     write("empty.mp3", ""s);
     write("d/plain.txt", "no tag"s);
     ASSERT_EQ(mkfifo("fifo", 0600), 0);
-    const std::string v1 = "samples/id3v1.mp3",
-                      missing = "kelid3-info: missing: No such file or directory\n";
-    const struct {
-        std::vector<std::string> args;
-        int status;
-        std::string err;
-    } rows[] = {
-        // clang-format off
+    const std::string v1 = "samples/id3v1.mp3";
+    // clang-format off
+    const struct { std::vector<std::string> args; int status; std::string err; } rows[] = {
         {.args = {v1, "samples/id3v22.mp3"}, .status = 0, .err = ""}, {.args = {"--help"}, .status = 0, .err = ""},
         {.args = {v1, "empty.mp3"}, .status = 1, .err = ""}, {.args = {"d"}, .status = 1, .err = ""},
-        {.args = {v1, "missing"}, .status = 2, .err = missing}, {.args = {"empty.mp3", "missing"}, .status = 2, .err = missing},
+        {.args = {v1, "missing"}, .status = 2, .err = kMissing}, {.args = {"empty.mp3", "missing"}, .status = 2, .err = kMissing},
         {.args = {"fifo"}, .status = 2, .err = "kelid3-info: fifo: not a regular file\n"},
         {.args = {}, .status = 2, .err = "kelid3-info: no FILE or DIR given\n" + kTry},
         {.args = {"--bogus", v1}, .status = 2, .err = "kelid3-info: unknown option '--bogus'\n" + kTry},
         {.args = {"--frames", "TIT2,X", v1}, .status = 2,
          .err = "kelid3-info: --frames: 'X' is not a frame identifier (four letters A-Z or digits)\n" + kTry},
         {.args = {v1, "--frames"}, .status = 2, .err = "kelid3-info: option '--frames' needs an argument\n" + kTry},
-        {.args = {"--json", "--dump", v1}, .status = 2, .err = "kelid3-info: --json, --json-lines and --dump exclude "
-         "each other\n" + kTry},
-        {.args = {"--extract-pictures", "empty.mp3", "samples/id3v22.mp3"}, .status = 2,
-         .err = "kelid3-info: empty.mp3: not a directory\n"},
-        // clang-format on
+        {.args = {"--json", "--dump", v1}, .status = 2,
+         .err = "kelid3-info: --json, --json-lines and --dump exclude each other\n" + kTry},
+        {.args = {"--extract-pictures", "empty.mp3", v1}, .status = 2, .err = "kelid3-info: empty.mp3: not a directory\n"},
     };
+    // clang-format on
     for (const auto &row : rows) {
         const Result r = run(row.args);
         EXPECT_EQ(r.err + std::to_string(r.status), row.err + std::to_string(row.status));
     }
     EXPECT_EQ(run({"--version"}).out, "kelid3-info (libkelid3) " KELID3_VERSION "\n");
     EXPECT_TRUE(run({"--help"}).out.starts_with("Usage: kelid3-info [OPTION]... FILE|DIR...\n"));
-    EXPECT_EQ(jq(run({"--json", "missing", v1}).out, ".[0].error, .[1].tags[0].version"),
-              "No such file or directory\nID3v1.1\n");
 }
 
 // Sorted, symbolic links followed; a loop, a directory reached a second way
@@ -191,14 +160,10 @@ TEST_F(Tool, WalksDirectoriesOnceInSortedOrder) {
 
 // Texts in every encoding come out as UTF-8, values apart, control characters
 // escaped; ID3v1 texts lose trailing spaces and NULs; a tag cut by the file's
-// end, one the library refuses, a file without a tag.
+// end, one the library refuses (noted after the tags read), a file without a tag.
 TEST_F(Tool, ShowsWhatTheFilesHold) {
-    const struct {
-        const char *id;
-        uint8_t encoding;
-        std::string text, shown;
-    } frames[] = {
-        // clang-format off
+    // clang-format off
+    const struct { const char *id; uint8_t encoding; std::string text, shown; } frames[] = {
         {"TIT2", 1, "\xFF\xFE" "C\0a\0f\0\xE9\0\0\0\xFF\xFE\x71\x67\xAC\x4E"s,  // a mark per value
          "Title/songname/content description: Caf\xC3\xA9 | \xE6\x9D\xB1\xE4\xBA\xAC"},
         {"TPE1", 2, "\x03\x95\x03\xBB\x03\xBB\x03\xAC\x03\xB4\x03\xB1"s,
@@ -207,30 +172,28 @@ TEST_F(Tool, ShowsWhatTheFilesHold) {
         {"TOPE", 1, "L\0E\0"s, "Original artist(s)/performer(s): LE"},  // no mark
         {"TIT1", 1, "\xFF\xFEO\0K\0\0"s, "Content group description: OK"},  // a single NUL byte at the end
         {"TIT3", 3, "a\xFF" "b\xED\xA0\x80", "Subtitle/Description refinement: a\xEF\xBF\xBD" "b\xEF\xBF\xBD\xEF\xBF\xBD\xEF\xBF\xBD"},
-        {"TPE2", 3, "tab\there\x01\"q\"\\", "Band/orchestra/accompaniment: tab\\there\\x01\"q\"\\"},
         {"TXXX", 3, "key\0one\0two\0"s, "User defined text information frame [key]: one | two"},
         {"TCON", 3, "17\0(12)\0Trip\0"s, "Content type: Rock (17) | Other (12) | Trip"},
-        // clang-format on
     };
+    // clang-format on
     V2Tag texts(4);
-    std::string want = "texts.mp3\n  ID3v2.4.0, 222 bytes\n";
+    std::string want = "texts.mp3\n  ID3v2.4.0, 198 bytes\n";
     for (const auto &f : frames)
         texts.text(f.id, f.encoding, f.text), want += "    "s + f.id + "  " + f.shown + "\n";
     write("texts.mp3", texts.padding(16).build());
-    write("v1.mp3", fill(200) + V1Tag{"Title   ", "Artist  ", "", "1999", "note", 7, 17}.build());
     write("cut.mp3", slurp("samples/id3v23-picture.mp3").substr(0, 120));
-    write("bad.mp3", V2Tag(4).text("TIT2", 3, "ok").frame("TPE1", {}).padding(16).build());
+    const Bytes v1 = fill(200) + V1Tag{"Title   ", "Artist  ", "", "1999", "note", 7, 17}.build();
+    write("bad.mp3", V2Tag(4).text("TIT2", 3, "ok").frame("TPE1", {}).padding(16).build() + v1);
     write("empty.mp3", ""s);
-    const Result r = run({"texts.mp3", "v1.mp3", "cut.mp3", "bad.mp3", "empty.mp3"});
+    const Result r = run({"texts.mp3", "cut.mp3", "bad.mp3", "empty.mp3"});
     // clang-format off
     EXPECT_EQ(r.out + std::to_string(r.status), want +
-        "\nv1.mp3\n  ID3v1.1, 128 bytes\n    TIT2  Title/songname/content description: Title\n"
-        "    TPE1  Lead performer(s)/Soloist(s): Artist\n    TALB  Album/Movie/Show title:\n    TDRC  Recording time: 1999\n"
-        "    COMM  Comments: note\n    TRCK  Track number/Position in set: 7\n    TCON  Content type: Rock (17)\n\n"
-        "cut.mp3\n  ID3v2.3.0, 428 bytes (the file ends after 120)\n    TIT2  Title/songname/content description: "
+        "\ncut.mp3\n  ID3v2.3.0, 428 bytes (the file ends after 120)\n    TIT2  Title/songname/content description: "
         "Silence\xC3\xA9\n    TPE1  Lead performer(s)/Soloist(s): kelid3\n    TALB  Album/Movie/Show title: Samples\n\n"
-        "bad.mp3\n  ID3v2.4.0 tag not read: a frame of size 0 or larger than 512 KiB (-34)\n\nempty.mp3\n  no ID3 tag\n1");
-    EXPECT_EQ(jq(run({"--json", "texts.mp3"}).out, ".[0].tags[0].frames[6].text"), R"(["tab\there\u0001\"q\"\\"])" "\n");
+        "bad.mp3\n  ID3v1.1, 128 bytes\n    TIT2  Title/songname/content description: Title\n"
+        "    TPE1  Lead performer(s)/Soloist(s): Artist\n    TALB  Album/Movie/Show title:\n    TDRC  Recording time: 1999\n"
+        "    COMM  Comments: note\n    TRCK  Track number/Position in set: 7\n    TCON  Content type: Rock (17)\n"
+        "  ID3v2.4.0 tag not read: a frame of size 0 or larger than 512 KiB (-34)\n\nempty.mp3\n  no ID3 tag\n1");
     // clang-format on
 }
 
@@ -242,19 +205,23 @@ TEST_F(Tool, ExtractsPicturesByteIdenticalAndNeverOverwrites) {
         const std::string from = slurp("samples/" + sample + ".mp3");
         EXPECT_EQ(slurp("pictures/" + sample + "-1.png"), from.substr(from.find("\x89PNG"), 70));
     }
-    EXPECT_NE(first.out.find("Cover (front), 70 bytes, saved as pictures/id3v22-1.png\n"),
-              std::string::npos);
     write("pictures/id3v22-1.png", "mine"s);
     const Result again = run(args);
-    EXPECT_EQ(first.err + again.err + slurp("pictures/id3v22-1.png") +
-                  std::to_string(first.status + again.status),
+    // clang-format off
+    EXPECT_EQ(first.out.substr(first.out.find("\nsamples/id3v22.mp3")) + first.err + again.err +
+              slurp("pictures/id3v22-1.png") + std::to_string(first.status + again.status),
+              "\nsamples/id3v22.mp3\n  ID3v2.2.0, 196 bytes\n    TIT2  Title/songname/content description: Silence\n"
+              "    TPE1  Lead performer(s)/Soloist(s): kelid3\n    TRCK  Track number/Position in set: 2\n"
+              "    APIC  Attached picture: image/png, Cover (front), 70 bytes, saved as pictures/id3v22-1.png\n"
               "kelid3-info: pictures/id3v23-picture-1.png: exists already, not overwritten\n"
               "kelid3-info: pictures/id3v22-1.png: exists already, not overwritten\nmine0");
+    // clang-format on
 }
 
 // --frames goes to the library as its selection list (ID3v1 frames are chosen
-// by it too) and names once the frames the library never decodes.
-TEST_F(Tool, FramesDumpAndLogOptions) {
+// by it too) and names once the frames the library never decodes; --dump
+// prints the library's records.
+TEST_F(Tool, FramesSelectsWhatIsShownAndDumpPrintsTheRecords) {
     const Result frames = run(
         {"--frames", "tit2,TXXX,COMM,USLT,uslt", "samples/id3v24-utf8.mp3", "samples/id3v1.mp3"});
     // clang-format off
@@ -268,8 +235,6 @@ TEST_F(Tool, FramesDumpAndLogOptions) {
     EXPECT_TRUE(dump.starts_with("samples/id3v23-picture.mp3\nTAG version 2.3.0, length 00418, flags 00000000\n"
                                  "frame: APIC[00088], flags 00000000, next ")) << dump;
     EXPECT_NE(dump.find("\tfield: blob[00070], next (nil): "), std::string::npos) << dump;
-    EXPECT_NE(run({"--log", "samples/id3v22.mp3"}).err.find("] INFO: found tag: version 2.2.0, size: 186\n"), std::string::npos);
-    EXPECT_EQ(run({"samples/id3v22.mp3"}).err, "");
     // clang-format on
 }
 
@@ -277,62 +242,52 @@ TEST_F(Tool, FramesDumpAndLogOptions) {
 // only zero padding is left, the file ends inside the tag or a footer follows.
 TEST_F(Tool, FramesTheScanLeavesAreReportedUnlessZeroPadding) {
     const Bytes junk = V2Tag(4).text("TIT2", 0, "a").raw(bytes("junk")).padding(12).build();
-    write("junk", junk);
-    write("padded", V2Tag(4).text("TIT2", 0, "a").padding(16).build());
-    write("cut", Bytes(junk.begin(), junk.begin() + 30));
-    write("footer", V2Tag(4, 0, 0x10)
-                        .text("TIT2", 0, "a")
-                        .raw(bytes("3DI\4\0\x10\0\0\0\x0C"s))
-                        .size(12)
-                        .build());
-    const std::vector<std::string> files = {"junk", "padded", "cut", "footer"};
+    V2Tag footer = V2Tag(4, 0, 0x10).text("TIT2", 0, "a");
+    write("s/junk", junk);
+    write("s/padded", V2Tag(4).text("TIT2", 0, "a").padding(16).build());
+    write("s/cut", Bytes(junk.begin(), junk.begin() + 30));
+    write("s/footer", footer.raw(bytes("3DI\4\0\x10\0\0\0\x0C"s)).size(12).build());
     const std::string title = "    TIT2  Title/songname/content description: a\n";
-    EXPECT_EQ(run(files).out,
-              "junk\n  ID3v2.4.0, 38 bytes\n" + title +
-                  "    frames from byte 22 on not read\n\n"
-                  "padded\n  ID3v2.4.0, 38 bytes\n" +
-                  title + "\ncut\n  ID3v2.4.0, 38 bytes (the file ends after 30)\n" + title +
-                  "\nfooter\n  ID3v2.4.0, 32 bytes, flags 0x10 (footer)\n" + title);
-    std::vector<std::string> json = files;
-    json.insert(json.begin(), "--json");
-    EXPECT_EQ(jq(run(json).out, "[.[].tags[0].unread_from]"), "[22,null,null,null]\n");
+    // clang-format off
+    EXPECT_EQ(run({"s"}).out, "s/cut\n  ID3v2.4.0, 38 bytes (the file ends after 30)\n" + title +
+              "\ns/footer\n  ID3v2.4.0, 32 bytes, flags 0x10 (footer)\n" + title + "\ns/junk\n  ID3v2.4.0, 38 bytes\n" +
+              title + "    frames from byte 22 on not read\n\ns/padded\n  ID3v2.4.0, 38 bytes\n" + title);
+    // clang-format on
+    EXPECT_EQ(jq(run({"--json", "s"}).out, "[.[].tags[0].unread_from]"), "[null,null,22,null]\n");
 }
 
 // Control characters (C0, DEL, C1), bidirectional overrides and isolates and
 // bytes that are not UTF-8 reach neither stream raw, in a name or a text, in
-// any mode; JSON keeps the name's bytes in file_bytes.
+// any mode; JSON gives the text back whole and keeps the name's bytes in
+// file_bytes.
 TEST_F(Tool, NoControlCharacterReachesTheTerminalRawInAnyMode) {
     const std::string name = "n\x1b]0;\x07\xff\xe2\x80\xae.mp3",
-                      text = "a\x7f\xc2\x9b\xe2\x81\xa6\tb\r";
+                      text = "a\x7f\xc2\x9b\xe2\x81\xa6\tb\r\x01\"q\"\\";
     write(name, V2Tag(4).text("TIT2", 3, text).raw(bytes("\x1b[2J")).padding(12).build());
     for (const char *mode : {"--json", "--json-lines", "--dump", "--log", "--frames=TIT2"}) {
         const Result r = run({mode, name, "missing\x1b"});
-        for (const char *raw :
-             {"\x1b", "\x07", "\x7f", "\xc2\x9b", "\xe2\x81\xa6", "\xe2\x80\xae", "\xff", "\r"})
+        for (const char *raw : {"\x1b", "\x07", "\x7f", "\xc2\x9b", "\xe2\x81\xa6", "\xe2\x80\xae",
+                                "\xff", "\r", "\x01"})
             EXPECT_EQ((r.out + r.err).find(raw), std::string::npos) << mode;
         EXPECT_EQ(r.status, 2) << mode;
     }
-    EXPECT_NE(run({name}).out.find("a\\x7f\\u009b\\u2066\\tb\\r\n"), std::string::npos);
-    const std::string json = run({"--json-lines", name}).out, hex = jq(json, ".file_bytes");
-    std::string named;
-    for (size_t i = 0; i + 1 < hex.size(); i += 2)
-        named += char(std::stoi(hex.substr(i, 2), 0, 16));
-    EXPECT_EQ(jq(json, ".tags[0].frames[0].text[0]") + named, text + "\n" + name);
+    EXPECT_NE(run({name}).out.find(": a\\x7f\\u009b\\u2066\\tb\\r\\x01\"q\"\\\n"),
+              std::string::npos);
+    EXPECT_EQ(jq(run({"--json-lines", name}).out, ".tags[0].frames[0].text[0], .file_bytes"),
+              text + "\n6e1b5d303b07ffe280ae2e6d7033\n");
 }
 
 // --max-tag-bytes; out of memory (an address space of 64 and 48 MiB) is a
 // message and status 2 for the buffer, a message in place of the tag for its
 // records, never an abort.
 TEST_F(Tool, MemoryRunningOutIsAMessageAndStatusNeverAnAbort) {
-    write("claimed.mp3", bytes("ID3\x04\0\0\x60\0\0\0"s) + fill(100, 'x'));  // 192 MiB
-    EXPECT_EQ(run({"--max-tag-bytes", "1k", "claimed.mp3"}).out,
-              "claimed.mp3\n  ID3v2.4.0 tag not read: 201326602 bytes, more than --max-tag-bytes "
-              "(1024)\n");
+    write("big", bytes("ID3\x04\0\0\x60\0\0\0"s) + fill(100, 'x'));  // 192 MiB
+    EXPECT_EQ(run({"--max-tag-bytes", "1k", "big"}).out,
+              "big\n  ID3v2.4.0 tag not read: 201326602 bytes, more than --max-tag-bytes (1024)\n");
     if (KELID3_TOOL_SANITIZED) GTEST_SKIP() << "a sanitized tool needs more address space";
     if (*KELID3_EMULATOR) GTEST_SKIP() << "the emulator's own address space would be limited";
-    const Result buffer = run({"--max-tag-bytes", "256M", "claimed.mp3"}, {}, 64 << 10);
-    EXPECT_EQ(buffer.err + std::to_string(buffer.status),
-              "kelid3-info: claimed.mp3: out of memory\n2");
+    const Result buffer = run({"--max-tag-bytes", "256M", "big"}, {}, 64 << 10);
+    EXPECT_EQ(buffer.err + std::to_string(buffer.status), "kelid3-info: big: out of memory\n2");
     write("tiny.mp3", tiny_frames(8 << 20));
     const Result records = run({"--json", "tiny.mp3"}, {}, 48 << 10);
     EXPECT_NE((records.out + records.err).find("out of memory"), std::string::npos) << records.err;
@@ -340,52 +295,41 @@ TEST_F(Tool, MemoryRunningOutIsAMessageAndStatusNeverAnAbort) {
 }
 
 TEST_F(Tool, StandardInputIsReadAsAStreamToItsEnd) {
-    const struct {
-        Bytes input;
-        std::string seen;
-    } rows[] = {
-        // clang-format off
+    // clang-format off
+    const struct { Bytes input; std::string seen; } rows[] = {
         {.input = V2Tag(4).text("TIT2", 0, "a").padding(16).build() + fill(100000, 'x') + kV1,
          .seen = R"(["-",100166,["ID3v2.4.0","ID3v1.1"]])"},
         {.input = kV1, .seen = R"(["-",128,["ID3v1.1"]])"}, {.input = bytes("ab"), .seen = R"(["-",2,[]])"},
-        // clang-format on
     };
-    for (const auto &row : rows)
-        EXPECT_EQ(
-            jq(run({"--json", "-"}, row.input).out, ".[0] | [.file, .size, [.tags[].version]]"),
-            row.seen + "\n");
+    // clang-format on
+    for (const auto &[input, seen] : rows)
+        EXPECT_EQ(jq(run({"--json", "-"}, input).out, ".[0] | [.file, .size, [.tags[].version]]"),
+                  seen + "\n");
 }
 
 // --progress and --summary on standard error; --log: the library's lines,
 // two a frame, keep their place among the tool's messages.
 TEST_F(Tool, ProgressSummaryAndLibraryLinesGoToStandardError) {
-    const auto with = [&](const char *progress) {
-        return run({progress, "--summary", "samples/id3v1.mp3", "samples/id3v1-and-v23.mp3",
-                    "missing"})
-            .err;
-    };
-    const std::string err = with("--progress"),
-                      missing = "kelid3-info: missing: No such file or directory\n",
+    std::vector<std::string> args = {"--progress", "--summary", "samples/id3v1.mp3",
+                                     "samples/id3v1-and-v23.mp3", "missing"};
+    const std::string err = run(args).err,
                       summary = "kelid3-info: summary: 2 files, 3 tags, 0 refused, 1 unreadable\n";
     EXPECT_TRUE(err.starts_with("\r\x1b[Kkelid3-info: 1 files, 1 tags, ") && err.ends_with(summary))
         << err;
-    EXPECT_NE(err.find("\r\x1b[K" + missing), std::string::npos);
-    EXPECT_EQ(with("--no-progress"), missing + summary);
+    EXPECT_NE(err.find("\r\x1b[K" + kMissing), std::string::npos);
+    args[0] = "--no-progress";
+    EXPECT_EQ(run(args).err, kMissing + summary);
     write("big.mp3", tiny_frames(1 << 20));
     const std::string log = run({"--log", "big.mp3", "missing", "samples/id3v22.mp3"}).err;
-    const size_t message = log.find(missing);
-    EXPECT_GT(std::count(log.begin(), log.begin() + long(std::min(message, log.size())), '\n'),
-              190000);
-    EXPECT_GT(log.find("INFO: found tag: version 2.2.0"), message);
+    const size_t message = log.find(kMissing);
+    EXPECT_GT(std::ranges::count(log.substr(0, message), '\n'), 190000);
+    EXPECT_LT(log.find("] INFO: found tag: version 2.2.0, size: 186\n", message), log.size());
 }
 
 TEST_F(Tool, HelpAndManualPageNameTheSameOptions) {
-    const auto options = [](const std::string &text) {
-        std::set<std::string> found;
-        for (size_t at = text.find("--"); at != std::string::npos; at = text.find("--", at + 2))
-            found.insert(text.substr(
-                at, text.find_first_not_of("abcdefghijklmnopqrstuvwxyz-", at + 2) - at));
-        return found;
+    const std::regex option("--[a-z-]*");
+    const auto options = [&](const std::string &s) {
+        return std::set<std::string>(std::sregex_token_iterator(s.begin(), s.end(), option), {});
     };
     const std::string page = slurp(KELID3_SOURCE_DIR "/tools/kelid3-info/kelid3-info.1");
     EXPECT_EQ(options(std::regex_replace(page, std::regex(R"(\\-)"), "-")),
