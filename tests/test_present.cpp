@@ -25,9 +25,8 @@ TEST(Describe, KnowsTheId3v24FramesButWxxx) {
         all += (text ? text : "-") + "|"s;
     }
     EXPECT_EQ(all,
-              "Audio encryption|Title/songname/content description|Publishers official "
-              "webpage|-|-|-|-|-|");
-    EXPECT_EQ(kelid3_field_description(id("WPUB")), kelid3_field_description(id("WPUB")));
+              "Audio encryption|Title/songname/content description|"
+              "Publishers official webpage|-|-|-|-|-|");
 }
 
 // In: the encoding byte, then the text. Out: the result in front of its NUL
@@ -68,12 +67,11 @@ TEST(ToIso8859, ConvertsUtf8AndUtf16AndRefusesOtherEncodings) {
                   row.out);
     }
     // Fields of other kinds give null silently; the conversion to UTF-8 is not there.
-    HandField blob(FIELD_BLOB, 3, "abc"), number(FIELD_UINT, 3, ""), other_kind(4, 3, "abc");
+    HandField blob(FIELD_BLOB, 3, "abc"), number(FIELD_UINT, 3, ""), odd(4, 3, "abc");
     LogCapture log;
-    for (const id3_field *f :
-         {static_cast<id3_field *>(nullptr), &blob.f, &number.f, &other_kind.f})
-        EXPECT_EQ(kelid3_field_to_iso8859(f), nullptr);
-    EXPECT_EQ(kelid3_field_to_utf8(&blob.f), nullptr);
+    for (const id3_field *f : {&blob.f, &number.f, &odd.f})
+        EXPECT_FALSE(kelid3_field_to_iso8859(f));
+    EXPECT_TRUE(!kelid3_field_to_iso8859(nullptr) && !kelid3_field_to_utf8(&blob.f));
     EXPECT_EQ(log.lines(), "kelid3_field_to_utf8: ERROR NYI!");
 }
 
@@ -94,15 +92,13 @@ TEST(Dump, PrintsTagFramesAndFieldsInListOrder) {
         if (f.size() > 1) f[f.size() - 2].f.next = &f.back().f;
     }
     // clang-format on
-    f[5].f.data = 0x1234;
-    f[5].f.next = nullptr;
-    f[10].f.data = 0xFFFFFFFF;
+    f[5].f.data = 0x1234, f[5].f.next = nullptr, f[10].f.data = 0xFFFFFFFF;
     id3_frame second{nullptr, 0x00545432, 0x00C0, 3, &f[6].f},
         first{&second, id("TIT2"), 0, 15, &f[0].f};
     const id3_tag tag{0x00020300, 0x40, 1234, 10, &first};
     const auto next = [&](size_t i) { return static_cast<const void *>(f[i].f.next); };
     // clang-format off
-    const std::string want = format(
+    EXPECT_EQ(dump(&tag), format(
         "TAG version 2.3.0, length 01234, flags 00000040\nframe: TIT2[00015], flags 00000000, next %p\n"
         "\tfield: iso-8859 string[00005], next %p: -*-Hello-*-\n\tfield: utf16 string[00006], next %p: -*-\xFF\xFE"
         "A-*-\n\tfield: utf16be string[00002], next %p: -*--*-\n\tfield: utf8 string[00002], next %p: -*-u8-*-\n"
@@ -110,14 +106,11 @@ TEST(Dump, PrintsTagFramesAndFieldsInListOrder) {
         "flags 000000c0, next %p\n\tfield: blob[00003], next %p: 00000000 00000000 00000000 ...\n\tfield: blob[00004], "
         "next %p: %08x 00000000 00000000 ...\n\tfield: blob[00012], next %p: %08x %08x %08x ...\n\t\tfield: uint, next "
         "%p: ffffffff\n\t", static_cast<const void *>(&second), next(0), next(1), next(2), next(3), next(4), next(5), 0,
-        nullptr, next(6), next(7), word[0], next(8), word[0], word[1], word[2], next(10));
+        nullptr, next(6), next(7), word[0], next(8), word[0], word[1], word[2], next(10)));
     // clang-format on
-    LogCapture log;
-    EXPECT_EQ(dump(&tag), want);
     const id3_tag odd{0xFF345678, 0xDEADBEEF, 0xFFFFFFFF, 99, nullptr};
     EXPECT_EQ(dump(&odd) + dump(nullptr), "TAG version 52.86.120, length -0001, flags deadbeef\n");
-    kelid3_tag_print(nullptr, &tag);
-    EXPECT_EQ(log.text(), "");
+    kelid3_tag_print(nullptr, &tag);  // no file: nothing to do
 }
 
 }  // namespace
