@@ -27,8 +27,7 @@ TEST(Corpus, EveryFileParsesAsBeforeWithoutLeaks) {
         const int32_t query = kelid3_tag_query(file.data(), std::min(len, 14u));
         const uint32_t head = std::min(len, uint32_t(query) + (len && file[0] == 'I' ? 10 : 0));
         const kelid3::parse_result p = kelid3::parse(file.data(), query > 0 ? head : 0);
-        if (query > 0)
-            ++counts[p ? "head: tag parsed" : "head: failed " + std::to_string(p.code())];
+        if (query > 0) ++counts[p ? "head: tag parsed" : "head: failed " + std::to_string(p.code())];
         for (const kelid3::frame f : p->frames()) {
             ++counts["head: frames"];
             for (const kelid3::field x : f.fields()) x.to_iso8859();

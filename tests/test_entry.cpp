@@ -50,8 +50,7 @@ TEST(Parse, FailsWithItsCodeAfterItsLines) {
         EXPECT_EQ(std::to_string(p.rc) + " " + std::regex_replace(p.log, others, ""), row.out);
     }
     LogCapture log;  // kelid3::parse passes a null tag pointer: no "*tag not NULL"
-    const int32_t r[] = {kelid3::parse(nullptr, 128).code(),
-                         kelid3_tag_parse(kV1.data(), 128, nullptr, nullptr),
+    const int32_t r[] = {kelid3::parse(nullptr, 128).code(), kelid3_tag_parse(kV1.data(), 128, nullptr, nullptr),
                          kelid3::parse(kV1.data(), 128).code(), kelid3_tags_join()};
     EXPECT_EQ(format("%d %d %d %d", r[0], r[1], r[2], r[3]), "-22 -22 128 -1");
     EXPECT_EQ(log.lines("kelid3_tag_parse"),
@@ -87,9 +86,7 @@ TEST(Parse, GivesTheTagSizeOnlyWhenTheScanStopsShortInsideTheBuffer) {
 // after a field of another type (the live-block check counts the blocks).
 TEST(Records, ReleaseFreesWhatARecordOwnsAndStopsAtAnUnknownFieldType) {
     const auto heap = [](auto v) { return new (std::malloc(sizeof v)) decltype(v)(v); };
-    const auto field = [&](uint32_t type, id3_field *next = nullptr) {
-        return heap(id3_field{type, next, 0, {0}, 0});
-    };
+    const auto field = [&](uint32_t type, id3_field *next = nullptr) { return heap(id3_field{type, next, 0, {0}, 0}); };
     id3_frame *second = heap(id3_frame{nullptr, 0, 0, 0, field(FIELD_STRING)});
     id3_frame_free(heap(id3_frame{second, 0, 0, 0, field(FIELD_UINT, field(FIELD_BLOB))}));
     kelid3_tag_free(heap(id3_tag{0, 0, 0, 0, heap(id3_frame{second, 0, 0, 0, nullptr})}));

@@ -62,15 +62,13 @@ TEST(ToIso8859, ConvertsUtf8AndUtf16AndRefusesOtherEncodings) {
         LogCapture log;
         const kelid3::iso8859_text text(kelid3_field_to_iso8859(&field.f));
         const std::string lines = log.lines();
-        EXPECT_EQ((text ? esc(text.get(), std::strlen(text.get())) : "null") +
-                      (lines.empty() ? "" : "\n" + lines),
+        EXPECT_EQ((text ? esc(text.get(), std::strlen(text.get())) : "null") + (lines.empty() ? "" : "\n" + lines),
                   row.out);
     }
     // Fields of other kinds give null silently; the conversion to UTF-8 is not there.
     HandField blob(FIELD_BLOB, 3, "abc"), number(FIELD_UINT, 3, ""), odd(4, 3, "abc");
     LogCapture log;
-    for (const id3_field *f : {&blob.f, &number.f, &odd.f})
-        EXPECT_FALSE(kelid3_field_to_iso8859(f));
+    for (const id3_field *f : {&blob.f, &number.f, &odd.f}) EXPECT_FALSE(kelid3_field_to_iso8859(f));
     EXPECT_TRUE(!kelid3_field_to_iso8859(nullptr) && !kelid3_field_to_utf8(&blob.f));
     EXPECT_EQ(log.lines(), "kelid3_field_to_utf8: ERROR NYI!");
 }
@@ -93,8 +91,7 @@ TEST(Dump, PrintsTagFramesAndFieldsInListOrder) {
     }
     // clang-format on
     f[5].f.data = 0x1234, f[5].f.next = nullptr, f[10].f.data = 0xFFFFFFFF;
-    id3_frame second{nullptr, 0x00545432, 0x00C0, 3, &f[6].f},
-        first{&second, id("TIT2"), 0, 15, &f[0].f};
+    id3_frame second{nullptr, 0x00545432, 0x00C0, 3, &f[6].f}, first{&second, id("TIT2"), 0, 15, &f[0].f};
     const id3_tag tag{0x00020300, 0x40, 1234, 10, &first};
     const auto next = [&](size_t i) { return static_cast<const void *>(f[i].f.next); };
     // clang-format off

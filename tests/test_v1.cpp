@@ -6,8 +6,7 @@
 namespace {
 
 // A block and the frames it gives, in list order.
-const Bytes kBlock =
-    V1Tag{"Abcd    ", "\xE9t\xE9\x01\xFF", "Album", "19x9", "note", 9, 200}.build();
+const Bytes kBlock = V1Tag{"Abcd    ", "\xE9t\xE9\x01\xFF", "Album", "19x9", "note", 9, 200}.build();
 const std::string kFrames =
     "TRCK/1 u9 | COMM/30 s0'note<00>*25<09>' | TDRC/4 s0'19x9' | TALB/30 s0'Album<00>*25' | "
     "TPE1/30 s0'<e9>t<e9><01><ff><00>*25' | TIT2/30 s0'Abcd *4<00>*22'";
@@ -34,9 +33,7 @@ TEST(V1Reader, TrackNeedsAZeroMarkerAndGenresBelow126GiveNumberThenName) {
     for (const Row &row : rows) {
         LogCapture log;
         const std::string frames = show(kelid3::parse(row.in.data(), 128)->get());
-        EXPECT_EQ(frames.substr(0, frames.find("COMM")) + "\n" +
-                      log.lines("id3_parse_v1_body", true, false),
-                  row.out);
+        EXPECT_EQ(frames.substr(0, frames.find("COMM")) + "\n" + log.lines("id3_parse_v1_body", true, false), row.out);
     }
     EXPECT_STREQ(kelid3_genre_description(67), "Psychadelic");
     for (uint32_t g : {126u, 255u, UINT32_MAX}) EXPECT_EQ(kelid3_genre_description(g), nullptr);
@@ -51,15 +48,13 @@ TEST(V1Reader, StepsMatchFillTheHeaderAndPutTheFramesInFront) {
     *tag.get() = {7, 7, 7, 7, static_cast<id3_frame *>(std::calloc(1, sizeof(id3_frame)))};
     tag.get()->frames->id = id("PRIV");
     LogCapture log;
-    const int rc[] = {id3_parse_v1_header(nullptr, 0, tag.get()),
-                      id3_parse_v1_body(&kBlock[3], 124, tag.get()),
+    const int rc[] = {id3_parse_v1_header(nullptr, 0, tag.get()), id3_parse_v1_body(&kBlock[3], 124, tag.get()),
                       id3_parse_v1_body(&kBlock[3], 125, tag.get())};
-    EXPECT_EQ(format("%d %d %d %x %x %u %u ", rc[0], rc[1], rc[2], tag.version(), tag.flags(),
-                     tag.size(), tag.header_size()) +
+    EXPECT_EQ(format("%d %d %d %x %x %u %u ", rc[0], rc[1], rc[2], tag.version(), tag.flags(), tag.size(),
+                     tag.header_size()) +
                   show(tag.get()),
               "3 0 125 10000 0 128 3 " + kFrames + " | PRIV/0");
-    EXPECT_EQ(log.lines("id3_parse_v1_body"),
-              "INFO Not enough input to parse ID3v1\nTRACE genre: c8");
+    EXPECT_EQ(log.lines("id3_parse_v1_body"), "INFO Not enough input to parse ID3v1\nTRACE genre: c8");
 }
 
 }  // namespace

@@ -38,10 +38,9 @@ TEST(V2Header, StoresItsMembersAndReturnsTheOffsetOfTheFirstFrame) {
         id3_tag t{0, 0, 0xFFFFFFFF, 0xFFFFFFFF, nullptr};
         LogCapture log;
         const int rc = id3_parse_v2x_header(row.in.data(), uint32_t(row.in.size()), &t);
-        EXPECT_EQ(
-            format("%d %x %x %d %d\n", rc, t.version, t.flags, int(t.size), int(t.header_size)) +
-                log.lines("id3_parse_v2x_header"),
-            row.out);
+        EXPECT_EQ(format("%d %x %x %d %d\n", rc, t.version, t.flags, int(t.size), int(t.header_size)) +
+                      log.lines("id3_parse_v2x_header"),
+                  row.out);
         EXPECT_TRUE(rc || !id3_match_v2x(row.in.data(), 10) || parse(row.in).rc == KELID3_EBADTAG);
     }
     const Bytes good = bytes("ID3\xFE\xFE\xFF") + fill(4, 0x7F);
@@ -59,39 +58,32 @@ TEST(V2Header, StoresItsMembersAndReturnsTheOffsetOfTheFirstFrame) {
 std::string scan(const Bytes &tag, const std::vector<uint32_t> &ids = {}, bool trace = false,
                  const char *own = "id3_parse_v2x_body", bool others = true) {
     const kelid3::tag record(static_cast<id3_tag *>(std::calloc(1, sizeof(id3_tag))));
-    const auto n = uint32_t(
-        (LogCapture(), id3_parse_v2x_header(tag.data(), uint32_t(tag.size()), record.get())));
+    const auto n = uint32_t((LogCapture(), id3_parse_v2x_header(tag.data(), uint32_t(tag.size()), record.get())));
     LogCapture log;
-    const int32_t rc = id3_parse_v2x_body(tag.data() + n, uint32_t(tag.size() - n), record.get(),
-                                          ids.empty() ? nullptr : ids.data());
+    const int32_t rc =
+        id3_parse_v2x_body(tag.data() + n, uint32_t(tag.size() - n), record.get(), ids.empty() ? nullptr : ids.data());
     const std::string lines = log.lines(own, trace, others);
     return std::to_string(rc) + " " + show(record.get()) + (lines.empty() ? "" : "\n" + lines);
 }
 
-// A tag whose header claims more bytes than there are.
-Bytes open(V2Tag tag) {
-    return tag.size(99).build();
-}
-V2Tag t12() {  // a frame of 12 bytes
-    return V2Tag(3).text("TIT2", 0, "T");
-}
+// A tag whose header claims more bytes than there are; a frame of 12 bytes.
+const auto open = [](V2Tag tag) { return tag.size(99).build(); };
+const auto t12 = [] { return V2Tag(3).text("TIT2", 0, "T"); };
 const std::string kEnd = "\nINFO end of buffer reached";
 
-std::string bad_id(uint32_t packed, int version, int x, int pos, int len) {
+std::string bad_id(const std::string &chars, int version, int x, int pos, int len) {
     return format(
-        "\nis_valid_frame_identifier: INFO illegal frame identifier: 0x%08x, tag "
-        "version 0x0002%02x00, x 0x%02x\nWARN illegal frame identifier '%c%c%c%c' Stop "
-        "at %d/%d.",
-        packed, version, x, packed >> 24, packed >> 16 & 0xFF, packed >> 8 & 0xFF, packed & 0xFF,
-        pos, len);
+               "\nis_valid_frame_identifier: INFO illegal frame identifier: 0x%08x, tag version "
+               "0x0002%02x00, x 0x%02x\nWARN illegal frame identifier '",
+               id(chars), version, x) +
+           std::string(4 - chars.size(), '\0') + chars + format("' Stop at %d/%d.", pos, len);
 }
 // The scan's lines for a frame not decoded, and for one passed over.
 std::string skip(const std::string &id) {
     return format("\nINFO unable to parse v2 frame: id=%08x, ", ::id(id)) + id + ". Skipping it.";
 }
-std::string skipping(const char *words, uint32_t size, uint32_t flags, const char *id = "TIT2") {
-    return format("\nINFO skipping %s frame: %08x %s %u bytes, flags: %08x", words, ::id(id), id,
-                  size, flags);
+std::string skipping(const std::string &words, uint32_t size, uint32_t flags, const char *id = "TIT2") {
+    return format("\nINFO skipping %s frame: %08x %s %u bytes, flags: %08x", words.c_str(), ::id(id), id, size, flags);
 }
 
 // A fatal condition also fails the parse, which releases what the scan linked.
@@ -103,20 +95,16 @@ TEST(V2Scan, StopsPassesOverAndFailsAtEachBoundary) {
                       bad = "\nERROR Malformed tag ??? (or bug?) inbuf: ",
                       unknown = "\nid3_parse_v2_frame: INFO Unknown frame: ";
     const auto ff00 = [](uint8_t v, uint8_t flags) {
-        return V2Tag(v, 0, flags)
-            .text("TIT2", 1,
-                  "\xFF\0\xFE"
-                  "A\0"s)
-            .text("TPE1", 0, "P\xFF")
-            .padding(1);
+        return V2Tag(v, 0, flags).text("TIT2", 1, "\xFF\0\xFE\x41\0"s).text("TPE1", 0, "P\xFF");
     };
+    const auto named = [](uint8_t v, const char *id) { return open(V2Tag(v).text(id, 0, "xyz")); };
     alarm(60);  // a position that wraps back to a frame would scan for ever
     const Row rows[] = {
         // clang-format off
         {.in = t12().padding(10).build(), .out = "12" + tit2 + "\nINFO scanned tag completedly: size 22 (excluding header)"},
         // a frame header is read only where ten bytes are left, for every version
         {.in = open(t12().padding(9)), .out = "12" + tit2 + kEnd},
-        {.in = open(t12().padding(10)), .out = "12" + tit2 + bad_id(0, 3, 0, 12, 22)},
+        {.in = open(t12().padding(10)), .out = "12" + tit2 + bad_id("", 3, 0, 12, 22)},
         {.in = open(V2Tag(2).text("TT2", 0, "ab").text("TT1", 0, "")), .out = "9 TIT2/3 s0'ab'" + kEnd},
         // the end the header's size sets: ten bytes short of it, one byte past it, none below ten
         {.in = t12().text("TPE1", 0, "P").size(21).build(), .out = "24" + both + "\nINFO scanned beyond tag. "
@@ -151,10 +139,18 @@ TEST(V2Scan, StopsPassesOverAndFailsAtEachBoundary) {
                         .text("TP1", 0, "P").padding(3)),
          .out = "40" + both + unknown + "54494d45, TIME" + skip("TIME") + unknown + "0043524d, \0CRM"s +
          skip("\0CRM"s) + skip("TCOP") + kEnd},
+        // identifiers: 'A' to 'Z' and '0' to '9' only; the first bad character from the last is named, signed
+        {.in = named(4, "09AZ"), .out = "14 -" + unknown + "3039415a, 09AZ" + skip("09AZ") + kEnd},
+        {.in = named(4, "/9AZ"), .out = "0 -" + bad_id("/9AZ", 4, '/', 0, 14)}, {.in = named(4, "0:AZ"), .out = "0 -" + bad_id("0:AZ", 4, ':', 0, 14)},
+        {.in = named(4, "09@Z"), .out = "0 -" + bad_id("09@Z", 4, '@', 0, 14)}, {.in = named(3, "09A["), .out = "0 -" + bad_id("09A[", 3, '[', 0, 14)},
+        {.in = named(3, "bA9Z"), .out = "0 -" + bad_id("bA9Z", 3, 'b', 0, 14)}, {.in = named(3, "c0ZA"), .out = "0 -" + bad_id("c0ZA", 3, 'c', 0, 14)},
+        {.in = named(3, "aIb2"), .out = "0 -" + bad_id("aIb2", 3, 'b', 0, 14)}, {.in = named(2, "aT2"), .out = "0 -" + bad_id("aT2", 2, 'a', 0, 10)},
+        {.in = named(3, "\x80IT2"), .out = "0 -" + bad_id("\x80IT2", 3, -128, 0, 14)},
+        {.in = named(3, "TIT\xE9"), .out = "0 -" + bad_id("TIT\xE9", 3, -23, 0, 14)},
         // whole-tag unsynchronisation: the pair must lie inside the content
-        {.in = open(ff00(3, 0x80)), .out = "29 TPE1/3 s0'P<ff>'" + skipping("unsync'd", 6, 0) + kEnd},
-        {.in = open(ff00(4, 0xA0)), .out = "29 TPE1/3 s0'P<ff>'" + skipping("unsync'd", 6, 0) + kEnd},
-        {.in = open(ff00(3, 0x3F)), .out = "29 TPE1/3 s0'P<ff>' | TIT2/6 s1'<ff><00><fe>A<00>'" + kEnd},
+        {.in = open(ff00(3, 0x80).padding(1)), .out = "29 TPE1/3 s0'P<ff>'" + skipping("unsync'd", 6, 0) + kEnd},
+        {.in = open(ff00(4, 0xA0).padding(1)), .out = "29 TPE1/3 s0'P<ff>'" + skipping("unsync'd", 6, 0) + kEnd},
+        {.in = open(ff00(3, 0x3F).padding(1)), .out = "29 TPE1/3 s0'P<ff>' | TIT2/6 s1'<ff><00><fe>A<00>'" + kEnd},
         {.in = open(V2Tag(2, 0, 0x80).frame("PIC", bytes("\0JPG\3\0\xFF\0"s)).padding(4)),
          .out = "14 -" + skipping("unsync'd", 8, 0, "APIC") + kEnd},
         // clang-format on
@@ -162,57 +158,27 @@ TEST(V2Scan, StopsPassesOverAndFailsAtEachBoundary) {
     for (const Row &row : rows) {
         EXPECT_EQ(scan(row.in), row.out);
         const Parsed p = parse(row.in);
-        EXPECT_TRUE(row.out[0] != '-' ||
-                    (row.out.starts_with(std::to_string(p.rc) + " ") &&
-                     p.log.ends_with(format("unable to parse v2 frames: %d", p.rc))));
+        EXPECT_TRUE(row.out[0] != '-' || (row.out.starts_with(std::to_string(p.rc) + " ") &&
+                                          p.log.ends_with(format("unable to parse v2 frames: %d", p.rc))));
     }
     alarm(0);
-}
-
-// Characters 'A' to 'Z' and '0' to '9' only; a rejected identifier names its
-// first bad character from the last, as a signed byte.
-TEST(V2Scan, IdentifiersHoldUpperCaseLettersAndDigitsOnly) {
-    const struct {
-        uint8_t v;
-        const char *id;
-        int x;  // the rejected character, 0: none
-    } rows[] = {
-        // clang-format off
-        {.v = 4, .id = "09AZ", .x = 0}, {.v = 4, .id = "/9AZ", .x = '/'}, {.v = 4, .id = "0:AZ", .x = ':'},
-        {.v = 4, .id = "09@Z", .x = '@'}, {.v = 3, .id = "09A[", .x = '['}, {.v = 3, .id = "bA9Z", .x = 'b'},
-        {.v = 3, .id = "c0ZA", .x = 'c'}, {.v = 3, .id = "aIb2", .x = 'b'}, {.v = 2, .id = "aT2", .x = 'a'},
-        {.v = 3, .id = "\x80IT2", .x = int8_t(0x80)}, {.v = 3, .id = "TIT\xE9", .x = int8_t(0xE9)},
-        // clang-format on
-    };
-    for (const auto &row : rows) {
-        const Bytes tag = open(V2Tag(row.v).text(row.id, 0, "xyz"));
-        const int len = int(tag.size() - 10);
-        const std::string out = scan(tag);
-        EXPECT_EQ(out, row.x ? "0 -" + bad_id(id(row.id), row.v, row.x, 0, len)
-                             : std::to_string(len) + out.substr(out.find(' ')));
-    }
 }
 
 // Each bit in turn, and all five: ID3v2.3 keeps compression and encryption in
 // bits 0x0080 and 0x0040 as well.
 TEST(V2Scan, FramesFlaggedCompressedEncryptedOrUnsynchronisedArePassedOver) {
-    const char *all = "compressed,encrypted,unsync'd";
-    // clang-format off
-    const std::map<uint16_t, const char *> words[] = {
-        {{0x80, "compressed,"}, {0x40, "encrypted,"}, {8, "compressed,"}, {4, "encrypted,"}, {2, "unsync'd"},
-         {0xCE, all}, {0xC2, all}},
-        {{8, "compressed,"}, {4, "encrypted,"}, {2, "unsync'd"}, {0xCE, all}, {0xC2, "unsync'd"}}};
-    // clang-format on
+    const std::string c = "compressed,", e = "encrypted,", u = "unsync'd", all = c + e + u;
+    const std::map<uint16_t, std::string> words[] = {
+        {{0x80, c}, {0x40, e}, {8, c}, {4, e}, {2, u}, {0xCE, all}, {0xC2, all}},
+        {{8, c}, {4, e}, {2, u}, {0xCE, all}, {0xC2, u}}};
     for (const int v : {3, 4}) {
         for (int bit = 0; bit < 18; ++bit) {
             const auto flags = uint16_t(bit < 16 ? 1 << bit : bit == 16 ? 0xCE : 0xC2);
             const auto skipped = words[v - 3].find(flags);
-            const Bytes tag =
-                V2Tag(uint8_t(v)).frame("TIT2", {0, 'T'}, flags).text("TPE1", 0, "P").build();
-            const std::string tit2 = skipped == words[v - 3].end()
-                                         ? format(" | TIT2/2/f%04x s0'T'", flags)
-                                         : skipping(skipped->second, 2, flags);
-            EXPECT_EQ(scan(tag), "24 TPE1/2 s0'P'" + tit2 + kEnd);
+            const std::string tit2 = skipped == words[v - 3].end() ? format(" | TIT2/2/f%04x s0'T'", flags)
+                                                                   : skipping(skipped->second, 2, flags);
+            EXPECT_EQ(scan(V2Tag(uint8_t(v)).frame("TIT2", {0, 'T'}, flags).text("TPE1", 0, "P").build()),
+                      "24 TPE1/2 s0'P'" + tit2 + kEnd);
         }
     }
 }
@@ -221,8 +187,7 @@ TEST(V2Scan, FramesFlaggedCompressedEncryptedOrUnsynchronisedArePassedOver) {
 // the selection and the frame's trace line.
 TEST(V2Scan, SelectionListDecodesTheListedTranslatedIdentifiersOnly) {
     const auto inbuf = [](int pos, int len, int size) {
-        return format("\nTRACE inbuf: %d/%d (0x%x/0x%x) tag->header_size 10, tag->size %d", pos,
-                      len, pos, len, size);
+        return format("\nTRACE inbuf: %d/%d (0x%x/0x%x) tag->header_size 10, tag->size %d", pos, len, pos, len, size);
     };
     // clang-format off
     EXPECT_EQ(scan(open(V2Tag(3).frame("TIT2", bytes("\0sixteen bytes..."s), 0x20).text("TPE1", 0, "P")),
@@ -231,8 +196,7 @@ TEST(V2Scan, SelectionListDecodesTheListedTranslatedIdentifiersOnly) {
               "0x0020 [10,27]\nTRACE found requested id 54495432, TIT2" + inbuf(27, 39, 99) +
               "\nTRACE frame: TPE1, size: 2 (0x2) flags: 0x0000 [37,39]" + inbuf(39, 39, 99) + kEnd);
     // clang-format on
-    const std::string start =
-        "25 TPE1/2 s0'P'" + inbuf(0, 25, 25) + skipping("unsync'd", 3, 0) + inbuf(13, 25, 25);
+    const std::string start = "25 TPE1/2 s0'P'" + inbuf(0, 25, 25) + skipping("unsync'd", 3, 0) + inbuf(13, 25, 25);
     const Bytes ff00 = V2Tag(3, 0, 0x80).text("TIT2", 1, "\xFF\0"s).text("TPE1", 0, "P").build();
     EXPECT_EQ(scan(ff00, {id("TPE1"), 0}, true).substr(0, start.size()), start);
     const V2Tag v4 = V2Tag(4).text("TIT2", 0, "T").text("TALB", 0, "A").text("TPE1", 0, "P");
@@ -240,15 +204,13 @@ TEST(V2Scan, SelectionListDecodesTheListedTranslatedIdentifiersOnly) {
               "48 TALB/2 s0'B' | TPE1/2 s0'P' | TALB/2 s0'A'" + kEnd);
     EXPECT_EQ(scan(v4.build(), {0}), "36 -" + kEnd);
     const Bytes v22 = open(V2Tag(2).text("TT2", 0, "T").padding(2));
-    EXPECT_EQ(scan(v22, {id("TIT2"), 0}) + scan(v22, {id("TT2"), 0}),
-              "8 TIT2/2 s0'T'" + kEnd + "8 -" + kEnd);
+    EXPECT_EQ(scan(v22, {id("TIT2"), 0}) + scan(v22, {id("TT2"), 0}), "8 TIT2/2 s0'T'" + kEnd + "8 -" + kEnd);
 }
 
 TEST(V2Scan, UnsupportedVersionInTheRecordIsMalformed) {
     id3_tag record{0x00020500, 0, 999, 10, nullptr};
     LogCapture log;
-    EXPECT_EQ(id3_parse_v2x_body(bytes("TIT2\0\0\0\2\0\0\0T"s).data(), 12, &record, nullptr),
-              KELID3_EBADTAG);
+    EXPECT_EQ(id3_parse_v2x_body(bytes("TIT2\0\0\0\2\0\0\0T"s).data(), 12, &record, nullptr), KELID3_EBADTAG);
     EXPECT_EQ(id3_parse_v2x_body("TIT2\0\0\0\2\0", 9, &record, nullptr), 0);  // found out later
     EXPECT_EQ(log.lines("id3_parse_v2x_body", false),
               "ERROR unsupported ID3-Version 2.5.0. Unable to parse frame-size.\nINFO end of "
@@ -308,19 +270,16 @@ TEST(V2Decoder, TextPictureAndRecognisedFramesByIdentifier) {
     const std::string text = "TALB TDAT TIPL TORY TPE4 TRDA TSST TXXX TYER ",
                       others = "AENC COMM TCOP TDRC TSOA USLT WPUB WXXX EQUA PCST TSIZ ZZZZ ";
     V2Tag tag(4);
-    for (size_t at = 0; at < text.size() + others.size(); at += 5)
-        tag.text((text + others).substr(at, 4), 0, "x");
+    for (size_t at = 0; at < text.size() + others.size(); at += 5) tag.text((text + others).substr(at, 4), 0, "x");
     const Bytes b = tag.frame("APIC", apic(0, "", 0, {0}, {1})).build();
     LogCapture log;
     const kelid3::parse_result parsed = kelid3::parse(b.data(), uint32_t(b.size()));
     std::string decoded;
-    for (const kelid3::frame f : parsed->frames())
-        decoded = kelid3::id_string(f.id()).c_str() + (" " + decoded);
+    for (const kelid3::frame f : parsed->frames()) decoded = kelid3::id_string(f.id()).c_str() + (" " + decoded);
     EXPECT_EQ(decoded, text + "APIC ");
-    EXPECT_EQ(
-        log.lines("id3_parse_v2_frame", false, false),
-        "INFO Unknown frame: 45515541, EQUA\nINFO Unknown frame: 50435354, PCST\nINFO Unknown "
-        "frame: 5453495a, TSIZ\nINFO Unknown frame: 5a5a5a5a, ZZZZ");
+    EXPECT_EQ(log.lines("id3_parse_v2_frame", false, false),
+              "INFO Unknown frame: 45515541, EQUA\nINFO Unknown frame: 50435354, PCST\nINFO Unknown "
+              "frame: 5453495a, TSIZ\nINFO Unknown frame: 5a5a5a5a, ZZZZ");
 }
 
 }  // namespace

@@ -49,15 +49,12 @@ class BlockCheck : public testing::EmptyTestEventListener {
     }
 };
 
-[[maybe_unused]] const bool registered =
-    (testing::UnitTest::GetInstance()->listeners().Append(new BlockCheck), true);
+[[maybe_unused]] const bool registered = (testing::UnitTest::GetInstance()->listeners().Append(new BlockCheck), true);
 
 }  // namespace
 
 extern "C" {
-void *__wrap_malloc(size_t size) {
-    return allocate(size, false);
-}
+void *__wrap_malloc(size_t size) { return allocate(size, false); }
 void *__wrap_calloc(size_t count, size_t size) {
     return count != 0 && size > SIZE_MAX / count ? nullptr : allocate(count * size, true);
 }
@@ -89,12 +86,8 @@ void __wrap_free(void *p) {
     if (void *p = __real_malloc(size != 0 ? size : 1)) return p;
     throw std::bad_alloc();
 }
-[[gnu::noinline]] void operator delete(void *p) noexcept {
-    __real_free(p);
-}
-[[gnu::noinline]] void operator delete(void *p, size_t) noexcept {
-    __real_free(p);
-}
+[[gnu::noinline]] void operator delete(void *p) noexcept { __real_free(p); }
+[[gnu::noinline]] void operator delete(void *p, size_t) noexcept { __real_free(p); }
 #endif
 
 std::atomic<long> alloc_seam::count{0}, alloc_seam::live{0}, alloc_seam::news{0};

@@ -6,7 +6,6 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdarg>
 #include <cstdio>
 #include <regex>
 #include <sstream>
@@ -18,14 +17,19 @@
 using namespace std::string_literals;
 
 // printf into a string, NUL bytes (%c of a three-character identifier) included.
-__attribute__((format(printf, 1, 2))) inline std::string format(const char *fmt, ...) {
-    va_list ap, again;
-    va_start(ap, fmt);
-    va_copy(again, ap);
-    std::string s(size_t(std::vsnprintf(nullptr, 0, fmt, ap)), '\0');
-    std::vsnprintf(s.data(), s.size() + 1, fmt, again);
-    va_end(again);
-    va_end(ap);
+template <class... Args>
+std::string format(const char *fmt, Args... args) {
+    std::string s(size_t(std::snprintf(nullptr, 0, fmt, args...)), '\0');
+    std::snprintf(s.data(), s.size() + 1, fmt, args...);
+    return s;
+}
+
+// Everything written to a temporary file, which is closed.
+inline std::string contents(FILE *f) {
+    std::string s(size_t(std::ftell(f)), '\0');
+    std::rewind(f);
+    s.resize(std::fread(s.data(), 1, s.size(), f));
+    std::fclose(f);
     return s;
 }
 
@@ -40,12 +44,7 @@ class LogCapture {
 
     // Everything, as written.
     const std::string &text() {
-        if (file_ == nullptr) return text_;
-        stderr = saved_;
-        text_.resize(size_t(std::ftell(file_)));
-        std::rewind(file_);
-        text_.resize(std::fread(text_.data(), 1, text_.size(), file_));
-        std::fclose(std::exchange(file_, nullptr));
+        if (file_ != nullptr) stderr = saved_, text_ = contents(std::exchange(file_, nullptr));
         return text_;
     }
 
@@ -78,8 +77,7 @@ inline std::string esc(const void *p, size_t n) {
     std::string s;
     for (size_t i = 0, run = 1; i < n; i += run, run = 1) {
         while (i + run < n && b[i + run] == b[i]) ++run;
-        s += b[i] >= 0x20 && b[i] < 0x7F && b[i] != '<' ? std::string(1, char(b[i]))
-                                                        : format("<%02x>", b[i]);
+        s += b[i] >= 0x20 && b[i] < 0x7F && b[i] != '<' ? std::string(1, char(b[i])) : format("<%02x>", b[i]);
         if (run >= 4) s += "*" + std::to_string(run);
         if (run < 4) run = 1;
     }
@@ -94,8 +92,7 @@ inline std::string esc(const void *p, size_t n) {
 inline std::string show(const id3_tag *tag) {
     std::string s;
     for (const id3_frame *f = tag != nullptr ? tag->frames : nullptr; f; f = f->next) {
-        const uint8_t chars[] = {uint8_t(f->id >> 24), uint8_t(f->id >> 16), uint8_t(f->id >> 8),
-                                 uint8_t(f->id)};
+        const uint8_t chars[] = {uint8_t(f->id >> 24), uint8_t(f->id >> 16), uint8_t(f->id >> 8), uint8_t(f->id)};
         s += (s.empty() ? "" : " | ") + esc(chars, 4) + "/" + std::to_string(f->size);
         if (f->flags != 0) s += format("/f%04x", f->flags);
         for (const id3_field *x = f->fields; x; x = x->next) {
@@ -125,11 +122,7 @@ struct Row {
 inline std::string dump(const id3_tag *tag) {
     FILE *f = std::tmpfile();
     kelid3_tag_print(f, tag);
-    std::string s(size_t(std::ftell(f)), '\0');
-    std::rewind(f);
-    s.resize(std::fread(s.data(), 1, s.size(), f));
-    std::fclose(f);
-    return s;
+    return contents(f);
 }
 
 // kelid3_tag_parse of the whole of b (ids: the selection list with its 0, or
@@ -144,8 +137,7 @@ inline Parsed parse(const Bytes &b, const std::vector<uint32_t> &ids = {}) {
     id3_tag sentinel{};
     id3_tag *out = &sentinel;
     LogCapture log;
-    const int32_t rc =
-        kelid3_tag_parse(b.data(), uint32_t(b.size()), &out, ids.empty() ? nullptr : ids.data());
+    const int32_t rc = kelid3_tag_parse(b.data(), uint32_t(b.size()), &out, ids.empty() ? nullptr : ids.data());
     EXPECT_TRUE(rc > 0 || out == &sentinel) << "a failed parse changed the caller's pointer";
     return {rc, kelid3::tag(out == &sentinel ? nullptr : out), log.lines("kelid3_tag_parse")};
 }
