@@ -6,16 +6,16 @@
 // past the end of one.
 #pragma once
 
+#include <atomic>
+
 namespace alloc_seam {
 
 // Makes the nth allocation from now fail (1: the next one); 0 fails none.
-// Also restarts count().
+// Also restarts `count`.
 void fail_nth(long n);
-// Allocations (successful or failed) since the last fail_nth().
-long count();
-// Heap blocks obtained and not yet released.
-long live();
-// Blocks taken with operator new since the program started.
-long news();
+// Allocations (successful or failed) since the last fail_nth(); heap blocks
+// obtained and not yet released; blocks taken with operator new since the
+// program started.
+extern std::atomic<long> count, live, news;
 
 }  // namespace alloc_seam

@@ -11,23 +11,15 @@
 using Bytes = std::vector<uint8_t>;
 
 // The bytes of s, embedded NULs included: bytes("a\0b"s).
-inline Bytes bytes(const std::string &s) {
-    return Bytes(s.begin(), s.end());
-}
+inline Bytes bytes(const std::string &s) { return Bytes(s.begin(), s.end()); }
 inline Bytes operator+(Bytes a, const Bytes &b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
-inline Bytes fill(size_t n, uint8_t value = 0) {
-    return Bytes(n, value);
-}
-inline Bytes be32(uint32_t v) {
-    return {uint8_t(v >> 24), uint8_t(v >> 16), uint8_t(v >> 8), uint8_t(v)};
-}
+inline Bytes fill(size_t n, uint8_t value = 0) { return Bytes(n, value); }
 // A 28-bit value in four 7-bit bytes.
 inline Bytes syncsafe(uint32_t v) {
-    return {uint8_t(v >> 21 & 0x7F), uint8_t(v >> 14 & 0x7F), uint8_t(v >> 7 & 0x7F),
-            uint8_t(v & 0x7F)};
+    return {uint8_t(v >> 21 & 0x7F), uint8_t(v >> 14 & 0x7F), uint8_t(v >> 7 & 0x7F), uint8_t(v & 0x7F)};
 }
 // Packed identifier: id("TIT2") == 0x54495432, id("TT2") == 0x00545432.
 inline uint32_t id(const std::string &chars) {
@@ -44,14 +36,12 @@ struct V1Tag {
     uint8_t genre = 255;
     Bytes build() const {  // the 128-byte block
         const auto padded = [](const std::string &s, size_t width) {
-            Bytes b = bytes(s.substr(0, width));
-            b.resize(width, 0);
-            return b;
+            return bytes((s + std::string(width, '\0')).substr(0, width));
         };
         Bytes note = padded(comment, 30);
         if (track >= 0) note[28] = 0, note[29] = uint8_t(track);
-        return bytes("TAG") + padded(title, 30) + padded(artist, 30) + padded(album, 30) +
-               padded(year, 4) + note + Bytes{genre};
+        return bytes("TAG") + padded(title, 30) + padded(artist, 30) + padded(album, 30) + padded(year, 4) + note +
+               Bytes{genre};
     }
 };
 
@@ -61,17 +51,14 @@ struct V1Tag {
 struct V2Tag {
     explicit V2Tag(uint8_t major = 3, uint8_t revision = 0, uint8_t flags = 0)
         : head{'I', 'D', '3', major, revision, flags} {}
-    // A frame whose header declares `declared` bytes, followed by `content`.
-    V2Tag &frame_sized(const std::string &id, uint32_t declared, const Bytes &content,
-                       uint16_t flags = 0) {
-        Bytes size = head[3] == 4 ? syncsafe(declared) : be32(declared);
-        if (head[3] <= 2) size.erase(size.begin());  // 24 bits, no flags
-        const Bytes flag_bytes =
-            head[3] <= 2 ? Bytes{} : Bytes{uint8_t(flags >> 8), uint8_t(flags)};
-        return raw(bytes(id) + size + flag_bytes + content);
-    }
-    V2Tag &frame(const std::string &id, const Bytes &content, uint16_t flags = 0) {
-        return frame_sized(id, uint32_t(content.size()), content, flags);
+    // A frame whose header declares `declared` bytes (-1: those of the
+    // content), followed by `content`. ID3v2.2 and older: 24-bit size, no flags.
+    V2Tag &frame(const std::string &id, const Bytes &content, uint16_t flags = 0, int64_t declared = -1) {
+        const auto n = uint32_t(declared < 0 ? int64_t(content.size()) : declared);
+        const Bytes size =
+            head[3] == 4 ? syncsafe(n) : Bytes{uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
+        if (head[3] <= 2) return raw(bytes(id) + Bytes(size.begin() + 1, size.end()) + content);
+        return raw(bytes(id) + size + Bytes{uint8_t(flags >> 8), uint8_t(flags)} + content);
     }
     // A text frame: the encoding byte, then the text bytes as given.
     V2Tag &text(const std::string &id, uint8_t encoding, const std::string &text) {
@@ -88,9 +75,7 @@ struct V2Tag {
         declared_size = declared;
         return *this;
     }
-    Bytes build() const {
-        return head + syncsafe(declared_size ? declared_size : uint32_t(body.size())) + body;
-    }
+    Bytes build() const { return head + syncsafe(declared_size ? declared_size : uint32_t(body.size())) + body; }
 
     Bytes head, body;
     uint32_t declared_size = 0;
