@@ -55,8 +55,8 @@ class BlockCheck : public testing::EmptyTestEventListener {
 
 extern "C" {
 void *__wrap_malloc(size_t size) { return allocate(size, false); }
-void *__wrap_calloc(size_t count, size_t size) {
-    return count != 0 && size > SIZE_MAX / count ? nullptr : allocate(count * size, true);
+void *__wrap_calloc(size_t n, size_t size) {
+    return n != 0 && size > SIZE_MAX / n ? nullptr : allocate(n * size, true);
 }
 void __wrap_free(void *p) {
     if (p == nullptr) return;
