@@ -28,11 +28,8 @@ TEST(AllocFailure, EachAllocationOfAParseFailsAsDocumented) {
               "id=41504943, APIC. Skipping it."}};
     const V2Tag v23 = V2Tag(3).text("TIT2", 0, "Title").text("TPE1", 1, "\xFF\xFE" "A\0"s)
                           .frame("APIC", apic(0, "image/png", 3, {0}, {1, 2})).text("TALB", 0, "Al");
-    const struct {
-        Bytes tag;
-        std::vector<uint32_t> ids = {};
-        std::string kinds;  // of the allocations of the whole parse, in order
-    } rows[] = {
+    // kinds: of the allocations of the whole parse, in order
+    const struct { Bytes tag; std::vector<uint32_t> ids = {}; std::string kinds; } rows[] = {
         {.tag = V1Tag{"Title", "Artist", "Album", "1999", "Note", 7, 17}.build(), .kinds = "tfvfvfvfvfvfvfvg"},
         {.tag = V2Tag(2).text("TT2", 0, "T").frame("PIC", bytes("\0PNG\3d\0\xFF"s)).build(), .kinds = "trsrppp"},
         {.tag = v23.build(), .kinds = "trsrsrppprs"}, {.tag = v23.build(), .ids = {id("TIT2"), id("APIC"), 0}, .kinds = "trsrpppr"},
@@ -68,16 +65,13 @@ TEST(AllocFailure, EachAllocationOfAParseFailsAsDocumented) {
 TEST(AllocFailure, AConversionWithoutItsBlockGivesNullAndOneLine) {
     const std::string utf8 = "utf8_to_8859_15: ERROR unable to alloc space for utf8->latin1",
                       utf16 = "utf16_to_8859_15: ERROR unable to alloc space for utf16->latin1";
-    const struct {
-        uint32_t encoding, length;
-        long fail;  // the allocation made to fail, 0: none
-        std::string line;
-    } rows[] = {
-        // clang-format off
+    // clang-format off
+    // fail: the allocation made to fail, 0: none
+    const struct { uint32_t encoding, length; long fail; std::string line; } rows[] = {
         {.encoding = 3, .length = 4, .fail = 1, .line = utf8}, {.encoding = 3, .length = 0xFFFFFFFF, .fail = 0, .line = utf8},
         {.encoding = 1, .length = 4, .fail = 1, .line = utf16}, {.encoding = 2, .length = 4, .fail = 1, .line = utf16},
-        // clang-format on
     };
+    // clang-format on
     for (const auto &row : rows) {
         const id3_field field{FIELD_STRING, nullptr, uintptr_t("\xFE\xFF\0A"), {row.encoding}, row.length};
         LogCapture log;

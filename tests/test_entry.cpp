@@ -15,7 +15,7 @@ TEST(Query, GivesTheTagKindAndSize) {
         // clang-format off
         {.in = kV1, .out = "128"}, {.in = bytes("TAG"), .out = "128"}, {.in = fill(14), .out = "0"},
         {.in = V2Tag(3).size(257).build() + fill(4, 0xFF), .out = "257"}, {.in = V2Tag(3).size(257).build() + fill(3, 0xFF), .out = "0"},
-        {.in = V2Tag(5).size(257).build() + fill(4), .out = "0"},
+        {.in = V2Tag(5).size(257).build() + fill(4), .out = "0"}, {.in = bytes("ID4\3\0\0\0\0\2\1"s) + fill(4), .out = "0"},
         {.in = V2Tag(3, 0, 0x50).size(257).build() + syncsafe(300), .out = "267"},
         // clang-format on
     };
@@ -105,13 +105,9 @@ TEST(Records, ReleaseFreesWhatARecordOwnsAndStopsAtAnUnknownFieldType) {
 // NUL bytes of the message kept. A failed write gives EOF.
 TEST(Log, WritesOneWholeLinePerCall) {
     const std::string name(300, 'f');
-    const struct {
-        const char *func = "f";
-        int line = 7;
-        const char *level = "INFO";
-        size_t n = 9;  // message bytes
-    } rows[] = {
-        // clang-format off
+    // clang-format off
+    // n: message bytes
+    const struct { const char *func = "f"; int line = 7; const char *level = "INFO"; size_t n = 9; } rows[] = {
         {.n = 0}, {.n = 242}, {.n = 243}, {.n = 5000}, {.line = 0}, {.line = -1, .level = "WARN"},
         {.line = INT32_MIN, .level = "ERROR"}, {.func = nullptr}, {.level = nullptr},
         {.func = name.c_str(), .level = "I"}, {.level = name.c_str(), .n = 0},

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: MIT
-// Frame descriptions, text conversion to ISO-8859-1 and the tag dump, on
-// records built by hand.
+// Text conversion to ISO-8859-1 and the tag dump, on records built by hand.
 #include <cstring>
 #include <deque>
 #include <tuple>
@@ -17,17 +16,6 @@ struct HandField {
     HandField(uint32_t type, uint32_t word4, const std::string &s)
         : store(s + '\0'), f{type, nullptr, uintptr_t(store.data()), {word4}, uint32_t(s.size())} {}
 };
-
-TEST(Describe, KnowsTheId3v24FramesButWxxx) {
-    std::string all;
-    for (const char *name : {"AENC", "TIT2", "WPUB", "WXXX", "TYER", "TT2", "tit2", ""}) {
-        const char *text = kelid3_field_description(id(name));
-        all += (text ? text : "-") + "|"s;
-    }
-    EXPECT_EQ(all,
-              "Audio encryption|Title/songname/content description|"
-              "Publishers official webpage|-|-|-|-|-|");
-}
 
 // In: the encoding byte, then the text. Out: the result in front of its NUL
 // ("null": none), the lines.

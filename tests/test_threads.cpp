@@ -22,29 +22,26 @@ std::string outcome(const Bytes &tag) {
 TEST(Threads, ConcurrentParsesGiveWhatOneThreadGetsInWholeLines) {
     const Bytes tags[] = {
         // clang-format off
-        V1Tag{"Title", "Artist", "Album", "2001", "Comment", 7, 17}.build(),
         V2Tag(2).text("TT2", 0, "Title").frame("PIC", bytes("\0PNG\3front\0"s) + fill(300, 1)).build(),
         V2Tag(3).text("TIT2", 1, "\xFF\xFET\0\xE9\0"s).frame("APIC", apic(0, "image/jpeg", 3, {0}, fill(99, 1))).build(),
         V2Tag(4).text("TIT2", 3, "Caf\xC3\xA9 \xE2\x82\xAC").text("TPE1", 2, "\0A\x01\0"s).build(),
         // clang-format on
     };
-    std::string reference[4], lines = "\n";  // lines: those of each tag once
-    for (int i = 0; i < 4; ++i) {
+    std::string reference[3], lines = "\n";  // lines: those of each tag once
+    for (int i = 0; i < 3; ++i) {
         LogCapture log;
         reference[i] = outcome(tags[i]);
         lines += log.text();
     }
     std::atomic<int> mismatches{0};
     LogCapture log;
-    std::vector<std::thread> threads;
-    for (size_t t = 0; t < 8; ++t)
-        threads.emplace_back([&, t] {
-            for (size_t round = t; round < t + 100; ++round)
-                mismatches += outcome(tags[round % 4]) != reference[round % 4];
+    for (std::vector<std::jthread> threads; threads.size() < 8;)  // joined as the loop ends
+        threads.emplace_back([&, t = threads.size()] {
+            for (size_t round = t; round < t + 99; ++round)
+                mismatches += outcome(tags[round % 3]) != reference[round % 3];
         });
-    for (std::thread &thread : threads) thread.join();
     EXPECT_EQ(mismatches, 0);
-    EXPECT_EQ(log.text().size(), 200 * (lines.size() - 1)) << "lost lines";
+    EXPECT_EQ(log.text().size(), 8 * 33 * (lines.size() - 1)) << "lost lines";
     std::istringstream in(log.text());
     for (std::string line; std::getline(in, line);)
         ASSERT_NE(lines.find("\n" + line + "\n"), std::string::npos) << "torn line: " << line;

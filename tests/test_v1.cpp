@@ -35,7 +35,6 @@ TEST(V1Reader, TrackNeedsAZeroMarkerAndGenresBelow126GiveNumberThenName) {
         const std::string frames = show(kelid3::parse(row.in.data(), 128)->get());
         EXPECT_EQ(frames.substr(0, frames.find("COMM")) + "\n" + log.lines("id3_parse_v1_body", true, false), row.out);
     }
-    EXPECT_STREQ(kelid3_genre_description(67), "Psychadelic");
     for (uint32_t g : {126u, 255u, UINT32_MAX}) EXPECT_EQ(kelid3_genre_description(g), nullptr);
 }
 
@@ -50,9 +49,8 @@ TEST(V1Reader, StepsMatchFillTheHeaderAndPutTheFramesInFront) {
     LogCapture log;
     const int rc[] = {id3_parse_v1_header(nullptr, 0, tag.get()), id3_parse_v1_body(&kBlock[3], 124, tag.get()),
                       id3_parse_v1_body(&kBlock[3], 125, tag.get())};
-    EXPECT_EQ(format("%d %d %d %x %x %u %u ", rc[0], rc[1], rc[2], tag.version(), tag.flags(), tag.size(),
-                     tag.header_size()) +
-                  show(tag.get()),
+    const std::string members = format("%x %x %u %u ", tag.version(), tag.flags(), tag.size(), tag.header_size());
+    EXPECT_EQ(format("%d %d %d ", rc[0], rc[1], rc[2]) + members + show(tag.get()),
               "3 0 125 10000 0 128 3 " + kFrames + " | PRIV/0");
     EXPECT_EQ(log.lines("id3_parse_v1_body"), "INFO Not enough input to parse ID3v1\nTRACE genre: c8");
 }
