@@ -33,7 +33,7 @@ TEST(Tables, EveryGenreDescriptionTranslationAndFrameClassAsPublished) {
     for (const char a : chars)
         for (const char b : chars)
             for (const char c : chars) {
-                add(v22, bytes(std::string{a, b, c} + "\0\0\2\0x"s));
+                add(v22, V2Tag(2).text({a, b, c}, 0, "x").body);
                 for (const char d : chars) {
                     const char *text = kelid3_field_description(id({a, b, c, d}));
                     if (text != nullptr) described += std::string{a, b, c, d} + " " + text + "|";

@@ -12,8 +12,9 @@ namespace {
 // What a caller gets from a tag: the parse, the dump without its pointers and
 // every string field converted.
 std::string outcome(const Bytes &tag) {
+    static const std::regex kNext("next [^:\n]+");
     const kelid3::parse_result p = kelid3::parse(tag.data(), uint32_t(tag.size()));
-    std::string out = std::to_string(p.code()) + std::regex_replace(dump(p->get()), std::regex("next [^:\n]+"), "");
+    std::string out = std::to_string(p.code()) + std::regex_replace(dump(p->get()), kNext, "");
     for (const kelid3::frame f : p->frames())
         for (const kelid3::field x : f.fields()) out += x.to_iso8859().view();
     return out;
