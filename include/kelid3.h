@@ -181,6 +181,56 @@ KELID3_API int32_t kelid3_tag_parse(const void *buf, uint32_t len, id3_tag **tag
 /* Not implemented: logs "NYI!" and returns KELID3_ENOTIMPL (-1). */
 KELID3_API int32_t kelid3_tags_join(void);
 
+/* ---- The complete reader ------------------------------------------------ */
+
+/* Flags of kelid3_read_options.flags; 0 reads exactly as kelid3_tag_parse. */
+/* Every frame a tag reader shows: besides the text frames and pictures, every
+ * text frame T??? (TDRC, TCOP, TSOP, ...: one FIELD_STRING as for TIT2), every
+ * URL frame W??? (one FIELD_STRING of encoding 0, the URL), WXXX (two
+ * FIELD_STRINGs: the description in the frame's encoding, then the URL in
+ * encoding 0), COMM and USLT (three FIELD_STRINGs: the language, encoding 0,
+ * 3 bytes; the description and the text, both in the frame's encoding; the
+ * description without its terminator, the text as stored). */
+#define KELID3_READ_ALL_FRAMES 0x1u
+/* ID3v2.4 unsynchronisation undone: a frame with flag 0x0002, and every frame
+ * of a tag with header flag 0x80, is resynchronised and decoded instead of
+ * passed over. (ID3v2.2/2.3 tags are always resynchronised.) */
+#define KELID3_READ_UNSYNC 0x2u
+/* A frame of size 0 or above 512 KiB is passed over, with a line, instead of
+ * failing the parse with KELID3_ERANGE. It is never copied. */
+#define KELID3_READ_LARGE_FRAMES 0x4u
+/* All of the above. */
+#define KELID3_READ_COMPLETE 0x7u
+
+/* What kelid3_tag_read is asked to do, and what it reports. Set struct_size,
+ * zero what you do not use: {sizeof(struct kelid3_read_options)} is flags 0,
+ * every frame, no diagnostic lines. The struct may grow at its end; the
+ * library reads and writes only the first struct_size bytes. */
+struct kelid3_read_options {
+    uint32_t struct_size;  /* in: sizeof(struct kelid3_read_options) */
+    uint32_t flags;        /* in: KELID3_READ_* */
+    const uint32_t *ids;   /* in: selection list as for kelid3_tag_parse; NULL: every frame */
+    FILE *log;             /* in: where this call's diagnostic lines go; NULL: nowhere */
+    uint32_t stopped_at;   /* out: offset from buf at which the frame scan stopped, in
+                              the caller's bytes (also for a resynchronised tag): the
+                              header's size when the scan reached the end of the frames,
+                              the first byte of padding or of the frame it could not
+                              read, 128 for ID3v1, 0 when no scan ran */
+    uint32_t large_frames; /* out: frames passed over for their size (KELID3_READ_LARGE_FRAMES) */
+    uint32_t skipped_frames; /* out: frames passed over as compressed, encrypted, or
+                                unsynchronised without KELID3_READ_UNSYNC */
+};
+
+/* kelid3_tag_parse with options: the same records, results, ownership and
+ * failure guarantees. options may be NULL (flags 0, every frame, no lines).
+ * With flags 0 and log = stderr every result, record and line is what
+ * kelid3_tag_parse gives. The lines of this call go to options->log only, so
+ * other threads' calls are unaffected. Returns KELID3_EINVAL also when
+ * struct_size is smaller than the first version of the struct (28 bytes on
+ * 32-bit targets). The out members are written on success and on failure. */
+KELID3_API int32_t kelid3_tag_read(const void *buf, uint32_t len, id3_tag **tag,
+                                   struct kelid3_read_options *options);
+
 /* ---- Release ------------------------------------------------------------ */
 
 /* Releases a tag with all its frames and fields. NULL does nothing. */
@@ -214,8 +264,20 @@ KELID3_API const char *kelid3_field_description(uint32_t id);
  * with free(). */
 KELID3_API char *kelid3_field_to_iso8859(const id3_field *field);
 
-/* Not implemented: logs "NYI!" and returns NULL. */
+/* Not implemented: logs "NYI!" and returns NULL. Use kelid3_field_utf8. */
 KELID3_API char *kelid3_field_to_utf8(const id3_field *field);
+
+/* Converts any FIELD_STRING into a new UTF-8 string: ISO-8859-1 (encoding 0),
+ * UTF-16 (1: a byte-order mark decides, also after a NUL separator; without
+ * one, little-endian when the zero bytes say so, else big-endian), UTF-16BE
+ * (2; a mark is honoured) and UTF-8 (3). Invalid sequences, lone surrogates
+ * and a trailing odd byte become U+FFFD; the NUL separators of multi-value
+ * text are kept as NUL bytes, byte-order marks are dropped. Stores the number
+ * of bytes in *length (not counting the NUL byte that always follows them)
+ * when length is not NULL. Returns NULL for NULL, a field of another kind or
+ * with an encoding above 3, or when memory runs out. The caller releases the
+ * result with free(). */
+KELID3_API char *kelid3_field_utf8(const id3_field *field, uint32_t *length);
 
 /* Writes a readable dump of the tag, its frames and fields to out. Text is
  * printed as stored. NULL out or tag writes nothing. */

@@ -178,6 +178,35 @@ class iso8859_text {
     char *text_ = nullptr;
 };
 
+// A string that kelid3_field_utf8 made, with its length (NUL separators of
+// multi-value text included); released with free() by the destructor. Empty
+// (false) when the conversion gave none.
+class utf8_text {
+  public:
+    constexpr utf8_text() noexcept = default;
+    utf8_text(char *adopt, std::uint32_t length) noexcept : text_(adopt), length_(length) {}
+    utf8_text(utf8_text &&other) noexcept
+        : text_(std::exchange(other.text_, nullptr)), length_(std::exchange(other.length_, 0)) {}
+    utf8_text &operator=(utf8_text &&other) noexcept {
+        std::free(std::exchange(text_, std::exchange(other.text_, nullptr)));
+        length_ = std::exchange(other.length_, 0);
+        return *this;
+    }
+    utf8_text(const utf8_text &) = delete;
+    utf8_text &operator=(const utf8_text &) = delete;
+    ~utf8_text() { std::free(text_); }
+
+    explicit operator bool() const noexcept { return text_ != nullptr; }
+    // The string, or "" when empty: always NUL-terminated.
+    const char *c_str() const noexcept { return text_ != nullptr ? text_ : ""; }
+    // Every byte, NUL separators included; never a null data().
+    std::string_view view() const noexcept { return std::string_view(c_str(), length_); }
+
+  private:
+    char *text_ = nullptr;
+    std::uint32_t length_ = 0;
+};
+
 // A view of one id3_field. The accessors of the other kinds answer empty or 0.
 class field {
   public:
@@ -217,6 +246,13 @@ class field {
     // for the other kinds, for malformed text and when memory runs out.
     iso8859_text to_iso8859() const noexcept {
         return iso8859_text(f_ != nullptr ? kelid3_field_to_iso8859(f_) : nullptr);
+    }
+    // kelid3_field_utf8: a string of any encoding as UTF-8. Empty for the other
+    // kinds and when memory runs out.
+    utf8_text utf8() const noexcept {
+        std::uint32_t length = 0;
+        char *text = f_ != nullptr ? kelid3_field_utf8(f_, &length) : nullptr;
+        return utf8_text(text, text != nullptr ? length : 0);
     }
 
   private:
@@ -395,6 +431,45 @@ inline parse_result parse(const void *buf, std::uint32_t len,
     id3_tag *parsed = nullptr;
     const std::int32_t code = kelid3_tag_parse(buf, len, &parsed, ids);
     return parse_result(tag(parsed), code);
+}
+
+// What read() is asked to do: by default the complete reader with no lines.
+struct read_options {
+    std::uint32_t flags = KELID3_READ_COMPLETE;  // KELID3_READ_*; 0 reads as parse()
+    const std::uint32_t *ids = nullptr;          // selection list, as for parse()
+    std::FILE *log = nullptr;                    // where the call's lines go; null: nowhere
+};
+
+// What read() gives: parse_result and where the frame scan stopped.
+class read_result : public parse_result {
+  public:
+    read_result(kelid3::tag parsed, std::int32_t code,
+                const kelid3_read_options &out) noexcept
+        : parse_result(std::move(parsed), code),
+          stopped_at_(out.stopped_at),
+          large_frames_(out.large_frames),
+          skipped_frames_(out.skipped_frames) {}
+
+    // kelid3_read_options::stopped_at, large_frames, skipped_frames.
+    std::uint32_t stopped_at() const noexcept { return stopped_at_; }
+    std::uint32_t large_frames() const noexcept { return large_frames_; }
+    std::uint32_t skipped_frames() const noexcept { return skipped_frames_; }
+
+  private:
+    std::uint32_t stopped_at_, large_frames_, skipped_frames_;
+};
+
+// kelid3_tag_read of len bytes at buf.
+inline read_result read(const void *buf, std::uint32_t len,
+                        const read_options &options = read_options()) noexcept {
+    kelid3_read_options c{};
+    c.struct_size = sizeof c;
+    c.flags = options.flags;
+    c.ids = options.ids;
+    c.log = options.log;
+    id3_tag *parsed = nullptr;
+    const std::int32_t code = kelid3_tag_read(buf, len, &parsed, &c);
+    return read_result(tag(parsed), code, c);
 }
 
 // kelid3_tag_query: 128 for an ID3v1 block, the ID3v2 tag size without its
