@@ -443,8 +443,7 @@ struct read_options {
 // What read() gives: parse_result and where the frame scan stopped.
 class read_result : public parse_result {
   public:
-    read_result(kelid3::tag parsed, std::int32_t code,
-                const kelid3_read_options &out) noexcept
+    read_result(kelid3::tag parsed, std::int32_t code, const kelid3_read_options &out) noexcept
         : parse_result(std::move(parsed), code),
           stopped_at_(out.stopped_at),
           large_frames_(out.large_frames),
