@@ -74,13 +74,16 @@ struct FrameHeader {
     bool skipped;     // compressed, encrypted or unsynchronised: passed over
 };
 
-// The frame size of an ID3v2.4 header: syncsafe, as the format says, or a
-// plain 32-bit number where a writer put one (a byte with its top bit set
-// cannot be syncsafe).
-uint32_t v24_frame_size(std::FILE *log, const uint8_t *p) {
-    if (!any_top_bit(p)) return syncsafe32(p);
+// An ID3v2.4 frame size that cannot be syncsafe (a byte has its top bit set):
+// the plain 32-bit number its writer put there.
+[[gnu::cold]] uint32_t plain_size(std::FILE *log, const uint8_t *p) {
     ID3_LOG_AS(log, kScanner, WARN, "illegal size: 0x%08x. Not syncsafe as it should be.", le32(p));
     return be32(p);
+}
+
+// The frame size of an ID3v2.4 header: syncsafe, as the format says, or plain.
+uint32_t v24_frame_size(std::FILE *log, const uint8_t *p) {
+    return any_top_bit(p) ? plain_size(log, p) : syncsafe32(p);
 }
 
 // Reads the frame header at `p`, where ten bytes remain. False, after the
@@ -177,7 +180,8 @@ class Scan {
 
   private:
     [[nodiscard]] bool reaches_past_buffer(const FrameHeader &header) const;
-    bool pass_over_large(const FrameHeader &header);
+    [[gnu::cold]] bool pass_over_large(const FrameHeader &header);
+    [[gnu::cold]] uint8_t *resynchronised(const uint8_t *content, uint32_t &size);
     bool decode(const FrameHeader &header);
     [[nodiscard]] uint32_t prefix_length(uint32_t flags) const;
     void pass(uint32_t n);
@@ -320,18 +324,10 @@ bool Scan::decode(const FrameHeader &header) {
     frame_->size = header.size;
     const uint8_t *content = buf_ + pos_;
     uint32_t size = header.size;
-    // Unsynchronisation undone: the content as its writer meant it, prefixes
-    // included.
     BlockPtr<uint8_t> resynced;
     if (undo_unsync_ && (tag_unsync_ || (header.flags & layout_->unsynchronised) != 0)) {
-        resynced.reset(static_cast<uint8_t *>(std::malloc(size)));
-        if (!resynced) {
-            ID3_LOG_AS(call_.log, kScanner, INFO, "unable to malloc %u bytes to resynchronise.",
-                       size);
-            result_ = KELID3_ENOMEM;
-            return false;
-        }
-        size = resynchronise(content, size, resynced.get());
+        resynced.reset(resynchronised(content, size));
+        if (!resynced) return false;
         content = resynced.get();
     }
     const uint32_t prefix = prefix_length(header.flags);
@@ -354,6 +350,20 @@ bool Scan::decode(const FrameHeader &header) {
                    ID3_ID_CHARS(header.id));
     }
     return true;
+}
+
+// Unsynchronisation undone: a new block with the content as its writer meant
+// it, prefixes included, its length in `size`; null, ending the scan, when
+// there is no block.
+uint8_t *Scan::resynchronised(const uint8_t *content, uint32_t &size) {
+    auto *block = static_cast<uint8_t *>(std::malloc(size));
+    if (block == nullptr) {
+        ID3_LOG_AS(call_.log, kScanner, INFO, "unable to malloc %u bytes to resynchronise.", size);
+        result_ = KELID3_ENOMEM;
+        return nullptr;
+    }
+    size = resynchronise(content, size, block);
+    return block;
 }
 
 // Passes over `n` bytes of a frame that is not read. Should they reach past
@@ -384,8 +394,8 @@ int32_t run_scan(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag,
 // ID3v2.2 and 2.3 tags unsynchronised as a whole: frame sizes count the bytes
 // as they are once FF 00 is FF again, so the frames are found in a copy of
 // the tag with that undone. What the caller learns is in its own bytes.
-int32_t scan_resynchronised(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag,
-                            Call &call) {
+[[gnu::cold]] int32_t scan_resynchronised(const uint8_t *buf, uint32_t len, uint32_t limit,
+                                          id3_tag *tag, Call &call) {
     // The tag's bytes behind its header (a few more behind an extended header).
     const uint32_t extent = tag->size < len ? tag->size : len;
     BlockPtr<uint8_t> copy{static_cast<uint8_t *>(std::malloc(extent != 0 ? extent : 1))};
