@@ -44,9 +44,9 @@ Form form_of(uint32_t id, bool all_frames) {
         if (first_char(id) == 'T') return Form::kText;
         if (first_char(id) == 'W') return Form::kUrl;
     }
-    const uint32_t row = find_frame(id);
-    if (row == kNoFrame) return Form::kUnknown;
-    switch (frame_class(row)) {
+    const FrameRow row = find_frame(id);
+    if (row.row == kNoFrame) return Form::kUnknown;
+    switch (row.kind) {
         case FrameClass::kText:
             return Form::kText;
         case FrameClass::kPicture:

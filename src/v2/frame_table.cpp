@@ -163,13 +163,11 @@ static_assert(index_finds_all(kFrames.key, kIndex, 3), "every row within three s
 
 }  // namespace
 
-uint32_t find_frame(uint32_t id) {
-    const Key *row = find_row(kFrames.key, kIndex, id);
-    return row != nullptr ? static_cast<uint32_t>(row - kFrames.key) : kNoFrame;
-}
-
-FrameClass frame_class(uint32_t row) {
-    return kFrames.kind[row];
+FrameRow find_frame(uint32_t id) {
+    const Key *key = find_row(kFrames.key, kIndex, id);
+    if (key == nullptr) return {kNoFrame, FrameClass::kKnown};
+    const auto row = static_cast<uint32_t>(key - kFrames.key);
+    return {row, kFrames.kind[row]};
 }
 
 const char *frame_description(uint32_t row) {

@@ -14,12 +14,15 @@ enum class FrameClass : uint8_t {
     kKnown,    // recognised, not decoded
 };
 
-// The row number of this identifier (all 32 bits compared), or kNoFrame.
+// A row of the table: its number, and how its frame is decoded.
+struct FrameRow {
+    uint32_t row;  // kNoFrame: the identifier is not in the table
+    FrameClass kind;
+};
 inline constexpr uint32_t kNoFrame = UINT32_MAX;
-uint32_t find_frame(uint32_t id);
 
-// How the frame of a row is decoded.
-FrameClass frame_class(uint32_t row);
+// The row of this identifier (all 32 bits compared).
+FrameRow find_frame(uint32_t id);
 
 // The row's ID3v2.4 description, or null for a frame that the ID3v2.4 list
 // does not describe (WXXX, and the ID3v2.3 frames).
