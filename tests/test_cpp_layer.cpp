@@ -56,7 +56,7 @@ TEST(CppLayer, OwnersMoveAndReleaseOnce) {
     kelid3::tag moved = std::move(parsed).value();
     kelid3::tag other = kelid3::parse(kTag.data(), uint32_t(kTag.size()), kWanted).value();
     EXPECT_FALSE(parsed->get());
-    EXPECT_EQ(frames(other.get()), Lines{"TCON/6 s3'Caf<c3><a9>'"});
+    EXPECT_EQ(frames(other.get()), "TCON/6 s3'Caf<c3><a9>'");
     other = std::move(moved);  // releases the selected tag
     other.reset(other.release());
     EXPECT_FALSE(moved);
