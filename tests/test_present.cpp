@@ -8,15 +8,6 @@
 
 namespace {
 
-// A field over its own copy of the bytes with a NUL behind them, as a parse
-// lays them out. `word4` is a string's encoding or a blob's size.
-struct HandField {
-    std::string store;
-    id3_field f;
-    HandField(uint32_t type, uint32_t word4, const std::string &s)
-        : store(s + '\0'), f{type, nullptr, uintptr_t(store.data()), {word4}, uint32_t(s.size())} {}
-};
-
 // The text in front of its NUL, "(null)" for none; the lines. Expected:
 // tests/golden/to_iso8859.
 TEST(ToIso8859, ConvertsUtf8AndUtf16AndRefusesOtherEncodings) {

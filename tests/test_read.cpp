@@ -13,7 +13,8 @@ constexpr uint32_t kLarge = KELID3_READ_LARGE_FRAMES;
 // Frames that only the complete reader decodes; "frame, flags 0": without
 // the flag, none of them is decoded.
 TEST(Read, AllFramesDecodesEveryTextUrlCommentAndLyricsFrame) {
-    const Bytes desc = utf16_bom(u"d") + Bytes{0, 0};
+    const Bytes desc = utf16_bom(u"d") + Bytes{0, 0},
+                uslt = Bytes{1} + bytes("eng") + desc + bytes("ab");
     const V2Tag v22 = V2Tag(2).frame("WAR", bytes("w")).frame("COM", bytes("\0engd\0t"s));
     const Case rows[] = {
         {"TDRC", V2Tag(4).text("TDRC", 0, "2024").build()},
@@ -22,8 +23,7 @@ TEST(Read, AllFramesDecodesEveryTextUrlCommentAndLyricsFrame) {
         {"WXXX in UTF-16", V2Tag(3).frame("WXXX", Bytes{1} + desc + bytes("u")).build()},
         {"WXXX without terminator", V2Tag(3).frame("WXXX", bytes("\0d"s)).build()},
         {"COMM", V2Tag(3).frame("COMM", bytes("\3engd\0text"s)).build()},
-        {"USLT in UTF-16",
-         V2Tag(4).frame("USLT", Bytes{1} + bytes("eng") + desc + bytes("ab")).build()},
+        {"USLT in UTF-16", V2Tag(4).frame("USLT", uslt).build()},
         {"COMM, only a language", V2Tag(3).frame("COMM", bytes("\0eng"s)).build()},
         {"COMM without terminator", V2Tag(3).frame("COMM", bytes("\0engd"s)).build()},
         {"COMM too short", V2Tag(3).frame("COMM", bytes("\0en"s)).build()},

@@ -7,18 +7,10 @@
 
 namespace {
 
-// A string field over the bytes of `text`, as a caller may make one.
-id3_field string_field(uint32_t encoding, const std::string &text) {
-    id3_field f{};
-    f.type = FIELD_STRING;
-    f.data = uintptr_t(text.data());
-    f.encoding = encoding;
-    f.length = uint32_t(text.size());
-    return f;
-}
-
 // Through C and C++ alike. Expected: tests/golden/utf8.
 TEST(Utf8, EveryEncodingBecomesUtf8) {
+    const std::string bounds =
+        "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF";
     const struct {
         std::string name;
         uint32_t encoding;
@@ -26,8 +18,7 @@ TEST(Utf8, EveryEncodingBecomesUtf8) {
     } rows[] = {
         {"ISO-8859-1", 0, "caf\xE9\x80\0b"s},
         {"empty", 3, ""},
-        {"UTF-8 at each length's bounds", 3,
-         "\x7F\xC2\x80\xDF\xBF\xE0\xA0\x80\xED\x9F\xBF\xF0\x90\x80\x80\xF4\x8F\xBF\xBF"},
+        {"UTF-8 at each length's bounds", 3, bounds},
         {"stray continuation byte", 3, "a\x80\x62"},
         {"overlong forms", 3, "\xC0\x80\xC1\xBF\xE0\x9F\xBF\xF0\x8F\xBF\xBF"},
         {"surrogate, above U+10FFFF, F5", 3, "\xED\xA0\x80\xF4\x90\x80\x80\xF5"},
@@ -48,7 +39,8 @@ TEST(Utf8, EveryEncodingBecomesUtf8) {
         {"an odd last zero", 1, "\xFF\xFE\x41\0\0"s},
     };
     expect_rows("utf8", rows, [](const auto &row) {
-        const id3_field field = string_field(row.encoding, row.input);
+        const HandField hand(FIELD_STRING, row.encoding, row.input);
+        const id3_field &field = hand.f;
         uint32_t length = 0xFFFF;
         char *text = kelid3_field_utf8(&field, &length);
         if (text == nullptr) return Fields{{"utf8", "(null)"}};
@@ -61,19 +53,16 @@ TEST(Utf8, EveryEncodingBecomesUtf8) {
 }
 
 TEST(Utf8, NothingForOtherFieldsOtherEncodingsAndNoMemory) {
-    const std::string text = "x";
-    const id3_field encoding4 = string_field(4, text);
-    id3_field blob = string_field(0, text);
-    blob.type = FIELD_BLOB;
+    const HandField encoding4(FIELD_STRING, 4, "x"), blob(FIELD_BLOB, 0, "x"),
+        latin1(FIELD_STRING, 0, "x");
     EXPECT_EQ(kelid3_field_utf8(nullptr, nullptr), nullptr);
-    EXPECT_EQ(kelid3_field_utf8(&encoding4, nullptr), nullptr);
-    EXPECT_EQ(kelid3_field_utf8(&blob, nullptr), nullptr);
+    EXPECT_EQ(kelid3_field_utf8(&encoding4.f, nullptr), nullptr);
+    EXPECT_EQ(kelid3_field_utf8(&blob.f, nullptr), nullptr);
     EXPECT_FALSE(kelid3::field().utf8());
-    const id3_field latin1 = string_field(0, text);
     alloc_seam::fail_nth(1);
-    EXPECT_EQ(kelid3_field_utf8(&latin1, nullptr), nullptr);
+    EXPECT_EQ(kelid3_field_utf8(&latin1.f, nullptr), nullptr);
     alloc_seam::fail_nth(0);
-    char *converted = kelid3_field_utf8(&latin1, nullptr);  // no length asked for
+    char *converted = kelid3_field_utf8(&latin1.f, nullptr);  // no length asked for
     EXPECT_STREQ(converted, "x");
     std::free(converted);
 }

@@ -20,7 +20,6 @@
 #include <fstream>
 #include <map>
 #include <string>
-#include <utility>
 #include <vector>
 
 // A row's outputs: each field's name and its lines, '\n' between them.
@@ -35,56 +34,41 @@ inline std::vector<std::string> golden_lines(const std::string &name) {
     return lines;
 }
 
-class Golden {
-  public:
-    explicit Golden(const std::string &name) : name_("tests/golden/" + name) {
-        std::map<std::string, std::string> *section = nullptr;
-        for (const std::string &line : golden_lines(name)) {
-            const size_t colon = line.find(':');
-            if (line.starts_with("== ")) {
-                const auto [at, added] = sections_.try_emplace(line.substr(3));
-                EXPECT_TRUE(added) << name_ << ": a second section " << line;
-                section = &at->second;
-            } else if (section != nullptr && colon != std::string::npos) {
-                // each line behind a '\n', which the comparison drops
-                (*section)[line.substr(0, colon)] +=
-                    "\n" + line.substr(std::min(line.size(), colon + 2));
-            } else if (!line.empty()) {
-                ADD_FAILURE() << name_ << ": neither a section nor a field: " << line;
-            }
+// The sections of tests/golden/NAME: for each row, each field's lines, each
+// behind a '\n'.
+using Section = std::map<std::string, std::string>;
+inline std::map<std::string, Section> golden_sections(const std::string &name) {
+    std::map<std::string, Section> sections;
+    Section *section = nullptr;
+    for (const std::string &line : golden_lines(name)) {
+        const size_t colon = line.find(": ");
+        if (line.starts_with("== ")) {
+            EXPECT_FALSE(sections.contains(line.substr(3))) << "a second section " << line;
+            section = &sections[line.substr(3)];
+        } else if (section != nullptr && colon != std::string::npos) {
+            (*section)[line.substr(0, colon)] += "\n" + line.substr(colon + 2);
+        } else if (!line.empty()) {
+            ADD_FAILURE() << "tests/golden/" << name << ": neither section nor field: " << line;
         }
     }
-    ~Golden() {
-        for (const auto &section : sections_)
-            ADD_FAILURE() << name_ << ": no row " << section.first;
-    }
-    Golden(const Golden &) = delete;
-
-    void expect(const std::string &row, const Fields &got) {
-        auto section = sections_.extract(row);
-        if (section.empty()) {
-            ADD_FAILURE() << name_ << " has no section == " << row;
-            return;
-        }
-        for (const auto &[field, text] : got) {
-            const auto entry = section.mapped().extract(field);
-            const std::string golden = entry ? entry.mapped().substr(1) : "";
-            EXPECT_EQ(text, golden) << row << ", field " << field;
-        }
-        for (const auto &field : section.mapped())
-            ADD_FAILURE() << name_ << ", " << row << ": no run gives field " << field.first;
-    }
-
-  private:
-    std::string name_;
-    std::map<std::string, std::map<std::string, std::string>> sections_;
-};
+    return sections;
+}
 
 template <class Rows, class Run>
 void expect_rows(const std::string &name, const Rows &rows, Run run) {
-    Golden golden(name);
+    std::map<std::string, Section> sections = golden_sections(name);
     for (const auto &row : rows) {
         SCOPED_TRACE(row.name);
-        golden.expect(row.name, run(row));
+        auto node = sections.extract(row.name);
+        EXPECT_FALSE(node.empty()) << "tests/golden/" << name << " has no section == " << row.name;
+        Section golden = node ? std::move(node.mapped()) : Section();
+        for (const auto &[field, text] : run(row)) {
+            const std::string want = golden.contains(field) ? golden[field].substr(1) : "";
+            EXPECT_EQ(text, want) << "field " << field;
+            golden.erase(field);
+        }
+        for (const auto &field : golden) ADD_FAILURE() << "no run gives field " << field.first;
     }
+    for (const auto &row : sections)
+        ADD_FAILURE() << "tests/golden/" << name << ": no row " << row.first;
 }

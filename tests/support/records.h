@@ -31,6 +31,15 @@ inline std::vector<std::string> split(const std::string &text) {
     return out;
 }
 
+// A field over its own copy of the bytes with a NUL behind them, as a parse
+// lays them out. `word4` is a string's encoding or a blob's size.
+struct HandField {
+    std::string store;
+    id3_field f;
+    HandField(uint32_t type, uint32_t word4, const std::string &s)
+        : store(s + '\0'), f{type, nullptr, uintptr_t(store.data()), {word4}, uint32_t(s.size())} {}
+};
+
 // printf into a string, NUL bytes (%c of a three-character identifier) included.
 template <class... Args>
 std::string format(const char *fmt, Args... args) {
@@ -151,6 +160,11 @@ inline std::string dump(const id3_tag *tag) {
     return contents(f);
 }
 
+// A reader's result, frames and lines as fields of a golden file.
+inline Fields outcome(int32_t result, const id3_tag *tag, const std::string &lines) {
+    return {{"result", std::to_string(result)}, {"frame", frames(tag)}, {"line", lines}};
+}
+
 // kelid3_tag_parse of the whole of b (ids: the selection list with its 0, or
 // empty for none), the caller's pointer set beforehand: a failure must leave
 // it. `lines` holds kelid3_tag_parse's lines as log_lines gives them (with
@@ -159,9 +173,6 @@ struct Parsed {
     int32_t rc;
     kelid3::tag tag;
     std::string lines, log;
-    Fields fields() const {
-        return {{"result", std::to_string(rc)}, {"frame", frames(tag.get())}, {"line", lines}};
-    }
 };
 inline Parsed parse(const Bytes &b, const std::vector<uint32_t> &ids = {}, bool others = true) {
     id3_tag sentinel{};
@@ -181,10 +192,10 @@ inline Fields read_fields(const Case &row) {
     const kelid3::read_result r =
         kelid3::read(row.input.data(), uint32_t(row.input.size()),
                      {row.flags, row.ids.empty() ? nullptr : row.ids.data(), log});
-    return {{"result", std::to_string(r.code())},
-            {"frame", frames(r->get())},
-            {"line", log_lines(contents(log), "", false)},
-            {"stopped_at", std::to_string(r.stopped_at())},
-            {"large_frames", std::to_string(r.large_frames())},
-            {"skipped_frames", std::to_string(r.skipped_frames())}};
+    Fields out = outcome(r.code(), r->get(), log_lines(contents(log), "", false));
+    for (const auto &[name, value] : {std::pair{"stopped_at", r.stopped_at()},
+                                      {"large_frames", r.large_frames()},
+                                      {"skipped_frames", r.skipped_frames()}})
+        out.emplace_back(name, std::to_string(value));
+    return out;
 }
