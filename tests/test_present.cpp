@@ -8,50 +8,47 @@
 
 namespace {
 
-// The text in front of its NUL, "(null)" for none; the lines. Expected:
+// Input: the encoding byte, then the text, as a frame holds them. Out: the
+// text in front of its NUL, "(null)" for none; the lines. Expected:
 // tests/golden/to_iso8859.
 TEST(ToIso8859, ConvertsUtf8AndUtf16AndRefusesOtherEncodings) {
-    const struct {
-        std::string name;
-        uint32_t encoding;
-        std::string input;
-    } rows[] = {
+    const Case rows[] = {
         // UTF-8: the lead byte gives the length, each following byte its low 7 bits
-        {"UTF-8, empty", 3, ""},
-        {"UTF-8, ASCII", 3, "\x7Fq"},
-        {"UTF-8, 2 bytes", 3, "\xC3\xA9\xC3\xBF\xC4\x80"},
-        {"UTF-8, overlong 2 bytes", 3, "\xC1\xA9\xC2\xE9"},
-        {"UTF-8, 3 bytes", 3, "\xE0\x83\xA9\xE2\x82\xAC"},
-        {"UTF-8, 4 and 5 bytes", 3, "\xF0\x80\x83\xA9\xF8\x80\x80\x80"},
-        {"UTF-8, ASCII then 2 bytes", 3, "A\xC3\xA9"},
-        {"UTF-8, cut 2 bytes", 3, "A\xC3"},
-        {"UTF-8, cut 3 bytes", 3, "\xE2\x82"},
-        {"UTF-8, cut 4 bytes", 3, "\xF0\x9F\x98"},
-        {"UTF-8, stray 0x80", 3, "A\x80q"},
-        {"UTF-8, stray 0xBF", 3, "\xBF"},
+        {"UTF-8, empty", bytes("\3"s)},
+        {"UTF-8, ASCII", bytes("\3\x7Fq"s)},
+        {"UTF-8, 2 bytes", bytes("\3\xC3\xA9\xC3\xBF\xC4\x80"s)},
+        {"UTF-8, overlong 2 bytes", bytes("\3\xC1\xA9\xC2\xE9"s)},
+        {"UTF-8, 3 bytes", bytes("\3\xE0\x83\xA9\xE2\x82\xAC"s)},
+        {"UTF-8, 4 and 5 bytes", bytes("\3\xF0\x80\x83\xA9\xF8\x80\x80\x80"s)},
+        {"UTF-8, ASCII then 2 bytes", bytes("\3A\xC3\xA9"s)},
+        {"UTF-8, cut 2 bytes", bytes("\3A\xC3"s)},
+        {"UTF-8, cut 3 bytes", bytes("\3\xE2\x82"s)},
+        {"UTF-8, cut 4 bytes", bytes("\3\xF0\x9F\x98"s)},
+        {"UTF-8, stray 0x80", bytes("\3A\x80q"s)},
+        {"UTF-8, stray 0xBF", bytes("\3\xBF"s)},
         // UTF-16: a mark decides for encodings 1 and 2 alike, else big-endian
-        {"UTF-16, little-endian mark", 1, "\xFF\xFE\xE9\0"s},
-        {"UTF-16, big-endian mark", 1, "\xFE\xFF\0\xE9"s},
-        {"UTF-16BE, little-endian mark", 2, "\xFF\xFE\xE9\0"s},
-        {"UTF-16BE, mark alone", 2, "\xFE\xFF"},
-        {"UTF-16, one byte", 1, "A"},
-        {"UTF-16, no mark", 1, "\0\xE9\0A"s},
-        {"UTF-16BE, no mark", 2, "\0AB"s},
-        {"UTF-16, 0xFF 0x00", 1, "\xFF\0\0A"s},
-        {"UTF-16, 0xFE 0x00", 1, "\xFE\0\0A"s},
-        {"UTF-16, 0x00 0xFE", 1, "\0\xFE\0A"s},
-        {"UTF-16, U+00FF U+0100", 1, "\0\xFF\x01\0"s},
-        {"UTF-16, euro sign, odd byte", 1, "\xFF\xFE\xAC\x20\xFF\0"s},
-        {"UTF-16, U+D7FF U+E000", 1, "\xFE\xFF\xD7\xFF\xE0\0"s},
-        {"UTF-16, surrogates left out", 1, "\xFE\xFF\0A\xD8\0\xDF\xFF\0B"s},
-        {"UTF-16, a surrogate pair left out", 1, "\xFF\xFE\x3D\xD8\0\xDE"s},
+        {"UTF-16, little-endian mark", bytes("\1\xFF\xFE\xE9\0"s)},
+        {"UTF-16, big-endian mark", bytes("\1\xFE\xFF\0\xE9"s)},
+        {"UTF-16BE, little-endian mark", bytes("\2\xFF\xFE\xE9\0"s)},
+        {"UTF-16BE, mark alone", bytes("\2\xFE\xFF"s)},
+        {"UTF-16, one byte", bytes("\1A"s)},
+        {"UTF-16, no mark", bytes("\1\0\xE9\0A"s)},
+        {"UTF-16BE, no mark", bytes("\2\0AB"s)},
+        {"UTF-16, 0xFF 0x00", bytes("\1\xFF\0\0A"s)},
+        {"UTF-16, 0xFE 0x00", bytes("\1\xFE\0\0A"s)},
+        {"UTF-16, 0x00 0xFE", bytes("\1\0\xFE\0A"s)},
+        {"UTF-16, U+00FF U+0100", bytes("\1\0\xFF\x01\0"s)},
+        {"UTF-16, euro sign, odd byte", bytes("\1\xFF\xFE\xAC\x20\xFF\0"s)},
+        {"UTF-16, U+D7FF U+E000", bytes("\1\xFE\xFF\xD7\xFF\xE0\0"s)},
+        {"UTF-16, surrogates left out", bytes("\1\xFE\xFF\0A\xD8\0\xDF\xFF\0B"s)},
+        {"UTF-16, a surrogate pair left out", bytes("\1\xFF\xFE\x3D\xD8\0\xDE"s)},
         // other encodings are not converted, ISO-8859-1 included
-        {"ISO-8859-1", 0, "abc"},
-        {"encoding 4", 4, "abc"},
-        {"encoding 0x1F", 0x1F, "abc"},
+        {"ISO-8859-1", bytes("\0abc"s)},
+        {"encoding 4", bytes("\4abc"s)},
+        {"encoding 0x1F", bytes("\37abc"s)},
     };
-    expect_rows("to_iso8859", rows, [](const auto &row) {
-        HandField field(FIELD_STRING, row.encoding, row.input);
+    expect_rows("to_iso8859", rows, [](const Case &row) {
+        HandField field(FIELD_STRING, row.input[0], {row.input.begin() + 1, row.input.end()});
         LogCapture log;
         const kelid3::iso8859_text text(kelid3_field_to_iso8859(&field.f));
         return Fields{{"text", text ? esc(text.get(), std::strlen(text.get())) : "(null)"},

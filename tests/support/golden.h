@@ -19,19 +19,26 @@
 
 #include <fstream>
 #include <map>
+#include <sstream>
 #include <string>
 #include <vector>
 
 // A row's outputs: each field's name and its lines, '\n' between them.
 using Fields = std::vector<std::pair<std::string, std::string>>;
 
-// The lines of tests/golden/NAME, without their newlines.
+// The lines of a text, without their newlines; none for "".
+inline std::vector<std::string> split(const std::string &text) {
+    std::vector<std::string> out;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) out.push_back(line);
+    return out;
+}
+
+// The lines of tests/golden/NAME.
 inline std::vector<std::string> golden_lines(const std::string &name) {
     std::ifstream in(KELID3_GOLDEN_DIR "/" + name);
     EXPECT_TRUE(in.is_open()) << "no golden file tests/golden/" << name;
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(in, line);) lines.push_back(line);
-    return lines;
+    return split(std::string(std::istreambuf_iterator<char>(in), {}));
 }
 
 // The sections of tests/golden/NAME: for each row, each field's lines, each

@@ -23,14 +23,6 @@ struct Case {
     std::vector<uint32_t> ids = {};
 };
 
-// The lines of a text, without their newlines; none for "".
-inline std::vector<std::string> split(const std::string &text) {
-    std::vector<std::string> out;
-    std::istringstream in(text);
-    for (std::string line; std::getline(in, line);) out.push_back(line);
-    return out;
-}
-
 // A field over its own copy of the bytes with a NUL behind them, as a parse
 // lays them out. `word4` is a string's encoding or a blob's size.
 struct HandField {
