@@ -139,6 +139,22 @@ void kelid3_parse(benchmark::State &state, const Prepared *p, Parse parse, Free 
     finish(state, *p, before);
 }
 
+// The complete reader: every text, URL, comment and lyrics frame, no lines.
+void kelid3_read(benchmark::State &state, const Prepared *p) {
+    const auto *data = p->tag.bytes.data();
+    const auto size = static_cast<uint32_t>(p->tag.bytes.size());
+    kelid3_read_options options{};
+    options.struct_size = sizeof options;
+    options.flags = KELID3_READ_COMPLETE;
+    const uint64_t before = bench_allocations();
+    for (auto _ : state) {
+        id3_tag *tag = nullptr;
+        benchmark::DoNotOptimize(kelid3_tag_read(data, size, &tag, &options));
+        kelid3_tag_free(tag);
+    }
+    finish(state, *p, before);
+}
+
 #ifdef KELID3_BENCH_LIBID3TAG
 void libid3tag_parse(benchmark::State &state, const Prepared *p) {
     const uint64_t before = bench_allocations();
@@ -323,6 +339,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
         }
         geometric_means(out, "geometric mean, tags with text", with_text);
         geometric_means(out, "geometric mean, all tags", all);
+        complete_reader(out);
         const double one = median("id3_log/one_write");
         const double three = median("id3_log/three_piece");
         if (one > 0 && three > 0) {
@@ -336,6 +353,48 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
 
   private:
+    // The complete reader beside the peers, which decode every frame too.
+    void complete_reader(std::ostream &out) const {
+        out << "\nThe complete reader (kelid3_tag_read, KELID3_READ_COMPLETE, no lines)\n"
+            << std::left << std::setw(18) << "tag" << std::right << std::setw(11) << "read ns"
+            << std::setw(11) << "parse/read" << std::setw(11) << "libid3tag" << std::setw(9)
+            << "TagLib"
+            << "\n";
+        const char *const peers[] = {"libid3tag_parse/", "taglib_parse/"};
+        std::vector<double> ratios[2];
+        for (const Prepared &p : *tags_) {
+            const std::string &tag = p.tag.name;
+            const double read = median("kelid3_read/" + tag);
+            if (read <= 0) continue;
+            out << std::left << std::setw(18) << tag << std::right << std::setprecision(0)
+                << std::setw(11) << read << std::setprecision(2) << std::setw(11)
+                << median("kelid3_parse/" + tag) / read;
+            for (size_t i = 0; i < 2; ++i) {
+                const double other = median(peers[i] + tag);
+                out << std::setw(i == 0 ? 11 : 9);
+                if (other <= 0) {
+                    out << "-";
+                    continue;
+                }
+                out << other / read;
+                if (p.tag.has_text) ratios[i].push_back(other / read);
+            }
+            out << "\n";
+        }
+        out << std::left << std::setw(40) << "geometric mean, tags with text" << std::right;
+        for (size_t i = 0; i < 2; ++i) {
+            double log_sum = 0;
+            for (double r : ratios[i]) log_sum += std::log(r);
+            out << std::setw(i == 0 ? 11 : 9);
+            if (ratios[i].empty()) {
+                out << "-";
+            } else {
+                out << std::exp(log_sum / static_cast<double>(ratios[i].size()));
+            }
+        }
+        out << "\n(libid3tag, TagLib: their time over the complete reader's)\n";
+    }
+
     double median(const std::string &name) const {
         auto it = times_.find(name);
         if (it == times_.end()) it = median_times_.find(name);
@@ -424,6 +483,7 @@ int main(int argc, char **argv) {
         const std::string &tag = p.tag.name;
         add("kelid3_parse/" + tag, kelid3_parse, &p, Parse{kelid3_tag_parse},
             Free{kelid3_tag_free});
+        add("kelid3_read/" + tag, kelid3_read, &p);
         if (three_piece.parse != nullptr)
             add("kelid3_parse_three_piece/" + tag, kelid3_parse, &p, three_piece.parse,
                 three_piece.release);
