@@ -418,11 +418,9 @@ int32_t run_scan(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag,
         return KELID3_ENOMEM;
     }
     const uint32_t copied = resynchronise(buf, extent, copy.get());
-    // The frames' end moves with the bytes in front of it.
+    // The frames' end moves by the pairs in front of it (copied <= extent).
     const uint32_t copy_limit =
-        limit <= extent
-            ? resynchronised_length(buf, limit)
-            : (limit - extent > UINT32_MAX - copied ? UINT32_MAX : copied + (limit - extent));
+        limit <= extent ? resynchronised_length(buf, limit) : limit - (extent - copied);
     const int32_t result = run_scan(copy.get(), copied, copy_limit, tag, call);
     call.stopped_at = stored_offset(buf, extent, call.stopped_at);
     return result < 0
