@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // The complete reader: every text, URL, comment and lyrics frame on request,
-// ID3v2.4 unsynchronisation undone, frames of any size passed over, the lines
-// of one call on the stream it names, and where the scan stopped. Expected:
+// ID3v2.4 unsynchronisation undone, frames of any size passed over, and where
+// the scan stopped; each row's lines are those written to the stream of its
+// call (with other threads at work: test_threads.cpp). Expected:
 // tests/golden/read_*.
 #include "support/records.h"
 

@@ -110,7 +110,7 @@ TEST(V2Scan, StopsAtTheEndOfTheTagOrOfTheBuffer) {
 // ID3v2.3 sizes are plain numbers; ID3v2.4 sizes syncsafe, but one with a
 // byte of 0x80 or more cannot be: its writer wrote a plain number, which every
 // later check applies to.
-TEST(V2Scan, FailsAtAFrameOfSizeZeroOrAbove512KiB) {
+TEST(V2Scan, ReadsSizesPlainOrSyncsafeAndFailsAtZeroOrAbove512KiB) {
     const auto plain = [](const Bytes &size, const Bytes &content) {
         const Bytes talb = bytes("TALB") + size + Bytes{0, 0} + content;
         return V2Tag(4).raw(talb).text("TPE1", 0, "P").size(999).build();
@@ -131,7 +131,7 @@ TEST(V2Scan, FailsAtAFrameOfSizeZeroOrAbove512KiB) {
 }
 
 // Frames passed over for their flags may end at the buffer end, not past it.
-TEST(V2Scan, PassesOverFramesItDoesNotDecode) {
+TEST(V2Scan, FramesNotDecodedArePassedOverWithinTheBuffer) {
     const V2Tag texts = V2Tag(3).text("TALB", 4, "x").text("XYZW", 0, "").text("TDRC", 0, "1");
     const Case rows[] = {
         {"unsynchronised, to the buffer end", open(V2Tag(3).frame("TIT2", {0, 'T'}, 2))},

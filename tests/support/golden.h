@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: MIT
 // Golden files: the expected outputs of a table, in tests/golden/NAME (no
 // extension), apart from its inputs, which stay with the test. A section a
-// row, named as the row; a line "FIELD: text" for each line of a field; blank
+// row, named as the row; a line "FIELD: text" for each line of a field (the
+// name ends at the first ": "); blank
 // lines between sections. A field without lines is empty.
 //   == a frame of size 0
 //   result: -34
@@ -10,7 +11,7 @@
 // expect_rows checks each row: each field that `run` gives for it is compared
 // with its section by its own EXPECT_EQ, under the row's name, so a failure
 // names the row and the field and shows the lines that differ.
-//   expect_rows("v2_scan_sizes", rows, [](const Case &row) { return scan(row.input); });
+//   expect_rows("v2_scan_ends", rows, [](const Case &row) { return scan(row); });
 // A row without a section, a section without a row, and a field in a section
 // that the run does not give fail the test.
 #pragma once
