@@ -2,8 +2,8 @@
 // Golden files: the expected outputs of a table, in tests/golden/NAME (no
 // extension), apart from its inputs, which stay with the test. A section a
 // row, named as the row; a line "FIELD: text" for each line of a field (the
-// name ends at the first ": "); blank
-// lines between sections. A field without lines is empty.
+// name ends at the first ": "); blank lines between sections. A field without
+// lines is empty.
 //   == a frame of size 0
 //   result: -34
 //   frame: TIT2/2 s0'T'
