@@ -57,6 +57,7 @@ Bytes done(V2Tag tag) {
 // in the caller's bytes.
 TEST(Read, UndoesUnsynchronisationPassesOverLargeFramesAndSaysWhereItStopped) {
     const Bytes ffe0 = bytes("\0\xFF\0\xE0"s), dli = syncsafe(3), large = fill(0x80001);
+    const Bytes group = Bytes{0xE1} + ffe0;
     const V2Tag empty = with_p(4).frame("TIT2", {}).text("TALB", 0, "A");
     const Case rows[] = {
         {"frame flag 0x0002", done(with_p(4).frame("TIT2", ffe0, 2)), kUnsync},
@@ -65,6 +66,7 @@ TEST(Read, UndoesUnsynchronisationPassesOverLargeFramesAndSaysWhereItStopped) {
         {"tag flag 0x80", done(with_p(4, 0x80).frame("TIT2", ffe0)), kUnsync},
         {"tag flag 0x80, not undone", done(with_p(4, 0x80).frame("TIT2", ffe0)), 0},
         {"compressed", done(with_p(4).frame("TIT2", ffe0, 0x000A)), kUnsync},
+        {"group byte: FF 00 kept", done(with_p(4).frame("TIT2", group, 0x40)), kUnsync},
         {"ID3v2.3 flag 0x0002", done(with_p(3).frame("TIT2", ffe0, 2)), kUnsync},
         {"size 0", done(empty), kLarge},
         {"size 0, failing", done(empty), 0},

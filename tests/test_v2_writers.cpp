@@ -57,12 +57,17 @@ Bytes unsynchronised(V2Tag tag) {
 TEST(V2Writers, WholeTagUnsynchronisationIsUndoneBeforeID3v24) {
     const Bytes ff = bytes("\0\xFF\xFE\xFF\0"s);  // encoding 0, FF FE, FF 00 (stored FF 00 00)
     const Bytes pic = bytes("\0JPG\3\0\xFF\xD8\xFF\xE0"s);
+    const V2Tag tp = V2Tag(3).text("TIT2", 0, "T").text("TPE1", 0, "\xFF");
+    // a frame header of size 255 ends the tag
+    const V2Tag last_ten = V2Tag(3).text("TIT2", 0, "T").raw(bytes("TPE1\0\0\0\xFF\0\0"s));
     const Case rows[] = {
         {"ID3v2.3", unsynchronised(V2Tag(3).frame("TIT2", ff).text("TPE1", 0, "P").padding(10))},
         {"ID3v2.3, padding", unsynchronised(V2Tag(3).frame("TIT2", ff).padding(20))},
         {"ID3v2.2", unsynchronised(V2Tag(2).frame("PIC", pic).text("TT2", 0, "T").padding(10))},
         {"ID3v2.3, FF then padding", unsynchronised(V2Tag(3).text("TIT2", 0, "\xFF").padding(20))},
         {"ID3v2.3 beyond its end", unsynchronised(V2Tag(3).frame("TIT2", ff).size(18))},
+        {"ID3v2.3, FF 00 in the last ten bytes", unsynchronised(last_ten)},
+        {"ID3v2.3, a frame past the tag's size", unsynchronised(V2Tag(tp).size(20))},
     };
     expect_rows("writers_unsync", rows, read_fields);
     // The copy is an allocation of its own: the tag record first, then the copy.
@@ -79,18 +84,21 @@ TEST(V2Writers, WholeTagUnsynchronisationIsUndoneBeforeID3v24) {
 }
 
 // A buffer past 2 GiB: a frame passed over may carry the scan no further
-// than 2 GiB - 1, so every result is a count or a result code.
+// than 2 GiB - 1 from the tag's start, so every result is a count or a result
+// code. The frames passed over end 2 GiB - 10 and 2 GiB behind the first.
 TEST(V2Writers, NoResultPastTwoGigabytes) {
     if (sizeof(void *) < 8) GTEST_SKIP() << "needs a 64-bit address space";
     const size_t len = (size_t{1} << 31) + 0x10000;
     auto *map = static_cast<uint8_t *>(mmap(nullptr, len, PROT_READ | PROT_WRITE,
                                             MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0));
     ASSERT_NE(map, MAP_FAILED);
-    const Bytes tag = V2Tag(3).frame("TIT2", {}, 0x80, 0x7FFFFFF6).size(0x0FFFFFFF).build();
-    std::copy(tag.begin(), tag.end(), map);
     LogCapture log;
-    id3_tag *out = nullptr;
-    EXPECT_EQ(kelid3_tag_parse(map, uint32_t(len), &out, nullptr), KELID3_EBADTAG);
+    for (const uint32_t size : {0x7FFFFFECu, 0x7FFFFFF6u}) {
+        const Bytes tag = V2Tag(3).frame("TIT2", {}, 0x80, size).size(0x0FFFFFFF).build();
+        std::copy(tag.begin(), tag.end(), map);
+        id3_tag *out = nullptr;
+        EXPECT_EQ(kelid3_tag_parse(map, uint32_t(len), &out, nullptr), KELID3_EBADTAG) << size;
+    }
     id3_tag record{0x00020300, 0, 0x0FFFFFFF, 10, nullptr};
     EXPECT_EQ(id3_parse_v2x_body(map + 10, uint32_t(len - 10), &record, nullptr), KELID3_EBADTAG);
     munmap(map, len);
