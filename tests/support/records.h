@@ -158,20 +158,25 @@ inline Fields outcome(int32_t result, const id3_tag *tag, const std::string &lin
 }
 
 // kelid3_tag_parse of the whole of b (ids: the selection list with its 0, or
-// empty for none), the caller's pointer set beforehand: a failure must leave
-// it. `lines` holds kelid3_tag_parse's lines as log_lines gives them (with
-// those of the functions it calls unless `others` is false), `log` all as written.
+// empty for none; with read flags, kelid3_tag_read with its lines on stderr),
+// the caller's pointer set beforehand: a failure must leave it. `lines` holds kelid3_tag_parse's
+// lines as log_lines gives them (with those of the functions it calls unless `others` is false),
+// `log` all as written.
 struct Parsed {
     int32_t rc;
     kelid3::tag tag;
     std::string lines, log;
 };
-inline Parsed parse(const Bytes &b, const std::vector<uint32_t> &ids = {}, bool others = true) {
+inline Parsed parse(const Bytes &b, const std::vector<uint32_t> &ids = {}, bool others = true,
+                    uint32_t flags = 0) {
     id3_tag sentinel{};
     id3_tag *out = &sentinel;
     LogCapture log;
-    const int32_t rc =
-        kelid3_tag_parse(b.data(), uint32_t(b.size()), &out, ids.empty() ? nullptr : ids.data());
+    kelid3_read_options options{
+        sizeof options, flags, ids.empty() ? nullptr : ids.data(), stderr, 0, 0, 0};
+    const int32_t rc = flags != 0
+                           ? kelid3_tag_read(b.data(), uint32_t(b.size()), &out, &options)
+                           : kelid3_tag_parse(b.data(), uint32_t(b.size()), &out, options.ids);
     EXPECT_TRUE(rc > 0 || out == &sentinel) << "a failed parse changed the caller's pointer";
     return {rc, kelid3::tag(out == &sentinel ? nullptr : out),
             log.lines("kelid3_tag_parse", true, others), log.text()};
