@@ -207,16 +207,17 @@ KELID3_API int32_t kelid3_tags_join(void);
  * every frame, no diagnostic lines. The struct may grow at its end; the
  * library reads and writes only the first struct_size bytes. */
 struct kelid3_read_options {
-    uint32_t struct_size;  /* in: sizeof(struct kelid3_read_options) */
-    uint32_t flags;        /* in: KELID3_READ_* */
-    const uint32_t *ids;   /* in: selection list as for kelid3_tag_parse; NULL: every frame */
-    FILE *log;             /* in: where this call's diagnostic lines go; NULL: nowhere */
-    uint32_t stopped_at;   /* out: offset from buf at which the frame scan stopped, in
-                              the caller's bytes (also for a resynchronised tag): the
-                              header's size when the scan reached the end of the frames,
-                              the first byte of padding or of the frame it could not
-                              read, 128 for ID3v1, 0 when no scan ran */
-    uint32_t large_frames; /* out: frames passed over for their size (KELID3_READ_LARGE_FRAMES) */
+    uint32_t struct_size;    /* in: sizeof(struct kelid3_read_options) */
+    uint32_t flags;          /* in: KELID3_READ_* */
+    const uint32_t *ids;     /* in: selection list as for kelid3_tag_parse; NULL: every frame */
+    FILE *log;               /* in: where this call's diagnostic lines go; NULL: nowhere */
+    uint32_t stopped_at;     /* out: offset from buf at which the frame scan stopped, in
+                                the caller's bytes (also for a resynchronised tag): where
+                                the header's size ends the frames (the tag's size, plus the
+                                length of an extended header), or the first byte of padding,
+                                or the frame it could not read or that failed the parse;
+                                128 for ID3v1; 0 when no ID3v2 header was read */
+    uint32_t large_frames;   /* out: frames passed over for their size (KELID3_READ_LARGE_FRAMES) */
     uint32_t skipped_frames; /* out: frames passed over as compressed, encrypted, or
                                 unsynchronised without KELID3_READ_UNSYNC */
 };
@@ -271,12 +272,12 @@ KELID3_API char *kelid3_field_to_utf8(const id3_field *field);
  * UTF-16 (1: a byte-order mark decides, also after a NUL separator; without
  * one, little-endian when the zero bytes say so, else big-endian), UTF-16BE
  * (2; a mark is honoured) and UTF-8 (3). Invalid sequences, lone surrogates
- * and a trailing odd byte become U+FFFD; the NUL separators of multi-value
- * text are kept as NUL bytes, byte-order marks are dropped. Stores the number
- * of bytes in *length (not counting the NUL byte that always follows them)
- * when length is not NULL. Returns NULL for NULL, a field of another kind or
- * with an encoding above 3, or when memory runs out. The caller releases the
- * result with free(). */
+ * and a trailing odd byte other than zero become U+FFFD; the NUL separators of
+ * multi-value text are kept as NUL bytes, byte-order marks are dropped. Stores
+ * the number of bytes in *length (not counting the NUL byte that always follows
+ * them) when length is not NULL. Returns NULL for NULL, a field of another kind
+ * or with an encoding above 3, or when memory runs out. The caller releases the
+ * result with free(). Does not log. */
 KELID3_API char *kelid3_field_utf8(const id3_field *field, uint32_t *length);
 
 /* Writes a readable dump of the tag, its frames and fields to out. Text is

@@ -2,24 +2,27 @@
 // kelid3.hpp - a C++17 face for libkelid3, header-only.
 //
 // Views over the records of kelid3.h and owners for what the C interface hands
-// out, nothing more: no allocation, no copy of text or data, no exception, no
-// RTTI (usable with -fno-exceptions -fno-rtti). Everything here is inline and
+// out, nothing more: no allocation of its own, no copy of text or data, no
+// exception, no RTTI (usable with -fno-exceptions -fno-rtti). Everything here is inline and
 // calls the C functions of kelid3.h; link the library as a C program would.
 //
 //   #include <kelid3.hpp>
 //   using namespace kelid3::literals;
 //
-//   kelid3::parse_result parsed = kelid3::parse(buf, len);
-//   if (!parsed) return parsed.code();             // KELID3_EBADTAG, ...
-//   for (kelid3::frame frame : parsed->frames()) {
+//   kelid3::read_result got = kelid3::read(buf, len);  // the complete reader
+//   if (!got) return got.code();                   // KELID3_EBADTAG, ...
+//   for (kelid3::frame frame : got->frames()) {
 //       if (frame.id() != "TIT2"_id) continue;
 //       for (kelid3::field field : frame.fields())
-//           use(field.text(), field.encoding());     // std::string_view, as stored
+//           use(field.utf8().view());               // any encoding as UTF-8
 //   }                                               // the tag is released here
 //
+// kelid3::parse is kelid3_tag_parse; kelid3::read is kelid3_tag_read, by default
+// with KELID3_READ_COMPLETE and no diagnostic lines.
+//
 // Ownership: kelid3::tag owns one id3_tag and releases it with kelid3_tag_free;
-// kelid3::iso8859_text owns one converted string and releases it with free().
-// Both are move-only. kelid3::frame, kelid3::field, the ranges, the
+// kelid3::iso8859_text and kelid3::utf8_text own one converted string each and
+// release it with free(). All three are move-only. kelid3::frame, kelid3::field, the ranges, the
 // string_views and byte_views they give are views: they point into the tag
 // and are valid as long as the tag that owns the records is alive.
 //
@@ -443,8 +446,7 @@ struct read_options {
 // What read() gives: parse_result and where the frame scan stopped.
 class read_result : public parse_result {
   public:
-    read_result(kelid3::tag parsed, std::int32_t code,
-                const kelid3_read_options &out) noexcept
+    read_result(kelid3::tag parsed, std::int32_t code, const kelid3_read_options &out) noexcept
         : parse_result(std::move(parsed), code),
           stopped_at_(out.stopped_at),
           large_frames_(out.large_frames),

@@ -6,10 +6,10 @@
 
 int main() {
     int written = 0;
-    ID3_LOG(TRACE, "%d", ++written);
-    ID3_LOG(DEBUG, "%d", ++written);
-    ID3_LOG(INFO, "%d", ++written);
-    ID3_LOG(WARN, "%d", ++written);
-    ID3_LOG(ERROR, "%d", ++written);
+    ID3_LOG(stderr, TRACE, "%d", ++written);
+    ID3_LOG(stderr, DEBUG, "%d", ++written);
+    ID3_LOG(stderr, INFO, "%d", ++written);
+    ID3_LOG(stderr, WARN, "%d", ++written);
+    ID3_LOG(stderr, ERROR, "%d", ++written);
     return written == 5 - KELID3_LOG_MIN_LEVEL ? 0 : 1;
 }

@@ -38,9 +38,9 @@ TEST(Parse, FailsWithItsCodeAfterItsLines) {
         {.in = V2Tag(0xFF).padding(20).build(), .out = "-77 TRACE inbuf 30" + no_tag},
         {.in = V2Tag(5).padding(20).build(), .out = "-9 TRACE inbuf 30\nERROR unable to parse v2 header: 0"},
         // an extended header that reaches past the buffer, and one to its end
-        {.in = V2Tag(3, 0, 0x40).raw(syncsafe(11) + fill(6)).build(),
+        {.in = V2Tag(4, 0, 0x40).raw(syncsafe(11) + fill(6)).build(),
          .out = "-9 TRACE inbuf 20\nTRACE id3v2: header: 21\nERROR v2 header beyond buffer: 21/20"},
-        {.in = V2Tag(3, 0, 0x40).raw(syncsafe(10) + fill(6)).build(), .out = "20 TRACE inbuf 20\nTRACE id3v2: header: 20\n"
+        {.in = V2Tag(4, 0, 0x40).raw(syncsafe(10) + fill(6)).build(), .out = "20 TRACE inbuf 20\nTRACE id3v2: header: 20\n"
          "TRACE id3v2: body: 0\nINFO *tag not NULL. Memory leak possible."},
         // clang-format on
     };

@@ -25,8 +25,8 @@ TEST(V2Header, StoresItsMembersAndReturnsTheOffsetOfTheFirstFrame) {
         {.in = header(2, 0xAF, {1, 2, 3, 4}), .out = "10 20200 af 2130308 10\n"
          "INFO found tag: version 2.2.0, size: 2130308\nTRACE parsed v2x header: 10 bytes"},
         // a footer adds 10 to the size; the extended header's length drops its top bits
-        {.in = header(3, 0x50, {0, 0, 2, 1, 0x80, 0x80, 0x81, 0xFF}), .out = "265 20300 50 267 10" + found +
-         "\nINFO found extended header. Length: 255\nTRACE parsed v2x header: 265 bytes"},
+        {.in = header(4, 0x50, {0, 0, 2, 1, 0x80, 0x80, 0x81, 0xFF}), .out = "265 20400 50 267 10\nINFO found tag: "
+         "version 2.4.0, size: 257\nINFO found extended header. Length: 255\nTRACE parsed v2x header: 265 bytes"},
         {.in = header(3, 0x40, {0, 0, 2, 1, 0, 0, 0}), .out = "0 20300 40 257 10" + found},
         {.in = bytes("ID3\3\1\0\0\0\2\1"s), .out = "0 20301 0 257 -1" + refused + "301. Tag ignored."},
         {.in = header(5, 0, {0, 0, 2, 1}), .out = "0 20500 0 257 -1" + refused + "500. Tag ignored."},
@@ -72,11 +72,14 @@ const auto t12 = [] { return V2Tag(3).text("TIT2", 0, "T"); };
 const std::string kEnd = "\nINFO end of buffer reached";
 
 std::string bad_id(const std::string &chars, int version, int x, int pos, int len) {
+    std::string shown;  // as the line prints them: a byte outside printable ASCII (but 0) as \xNN
+    for (const char c : chars)
+        shown += c == 0 || (c >= 0x20 && c < 0x7F) ? std::string(1, c) : format("\\x%02x", uint8_t(c));
     return format(
                "\nis_valid_frame_identifier: INFO illegal frame identifier: 0x%08x, tag version "
                "0x0002%02x00, x 0x%02x\nWARN illegal frame identifier '",
                id(chars), version, x) +
-           std::string(4 - chars.size(), '\0') + chars + format("' Stop at %d/%d.", pos, len);
+           std::string(4 - chars.size(), '\0') + shown + format("' Stop at %d/%d.", pos, len);
 }
 // The scan's lines for a frame not decoded, and for one passed over.
 std::string skip(const std::string &id) {
@@ -128,9 +131,9 @@ TEST(V2Scan, StopsPassesOverAndFailsAtEachBoundary) {
         {.in = V2Tag(3).text("TALB", 4, "x").text("XYZW", 0, "").text("TDRC", 0, "1").text("TPE1", 0, "P").build(),
          .out = "47 TPE1/2 s0'P'\nid3_parse_v2_frame: INFO Illegal text encoding: 04" + skip("TALB") + unknown +
          "58595a57, XYZW" + skip("XYZW") + skip("TDRC") + kEnd},
-        // ID3v2.4 sizes are syncsafe (a top bit is reported and dropped), ID3v2.3 sizes are not
-        {.in = V2Tag(4).raw(bytes("TIT2") + Bytes{0, 0, 0x80, 0x81, 0, 0, 0}).build(),
-         .out = "11 TIT2/1 s0''\nWARN illegal size: 0x81800000. Not syncsafe as it should be." + kEnd},
+        // ID3v2.4 sizes are syncsafe (one that is not is reported and read plain), ID3v2.3 sizes are not
+        {.in = V2Tag(4).raw(bytes("TIT2") + Bytes{0, 0, 0x80, 0x81, 0, 0, 0}).build(), .out = "0 -\nWARN illegal "
+         "size: 0x81800000. Not syncsafe as it should be.\nINFO frame beyond buffer end: 54495432 TIT2"},
         {.in = V2Tag(3).text("TIT2", 0, std::string(199, 'a')).build(), .out = "210 TIT2/200 s0'a*199'" + kEnd},
         // ID3v2.0 and 2.1 frames have the ID3v2.2 layout; identifiers are translated
         {.in = open(V2Tag(0).text("TT2", 0, "T").text("TP1", 0, "P").text("TP3", 0, "3").padding(2)),
@@ -147,14 +150,12 @@ TEST(V2Scan, StopsPassesOverAndFailsAtEachBoundary) {
         {.in = named(3, "aIb2"), .out = "0 -" + bad_id("aIb2", 3, 'b', 0, 14)}, {.in = named(2, "aT2"), .out = "0 -" + bad_id("aT2", 2, 'a', 0, 10)},
         {.in = named(3, "\x80IT2"), .out = "0 -" + bad_id("\x80IT2", 3, -128, 0, 14)},
         {.in = named(3, "TIT\xE9"), .out = "0 -" + bad_id("TIT\xE9", 3, -23, 0, 14)},
-        // whole-tag unsynchronisation: the pair must lie inside the content
-        {.in = open(ff00(3, 0x80).padding(1)), .out = "29 TPE1/3 s0'P<ff>'" + skipping("unsync'd", 6, 0) + kEnd},
+        // ID3v2.4 whole-tag unsynchronisation: the pair must lie inside the content
+        {.in = open(ff00(4, 0x80).padding(1)), .out = "29 TPE1/3 s0'P<ff>'" + skipping("unsync'd", 6, 0) + kEnd},
         {.in = open(ff00(4, 0xA0).padding(1)), .out = "29 TPE1/3 s0'P<ff>'" + skipping("unsync'd", 6, 0) + kEnd},
-        {.in = open(ff00(3, 0x3F).padding(1)), .out = "29 TPE1/3 s0'P<ff>' | TIT2/6 s1'<ff><00><fe>A<00>'" + kEnd},
-        {.in = open(V2Tag(3, 0, 0x80).frame("APIC", {0xFF, 0, 3, 0, 0xAA}).text("TIT2", 1, "\xFF\xFE" "A\0"s).padding(1)),
+        {.in = open(ff00(4, 0x2F).padding(1)), .out = "29 TPE1/3 s0'P<ff>' | TIT2/6 s1'<ff><00><fe>A<00>'" + kEnd},
+        {.in = open(V2Tag(4, 0, 0x80).frame("APIC", {0xFF, 0, 3, 0, 0xAA}).text("TIT2", 1, "\xFF\xFE" "A\0"s).padding(1)),
          .out = "30 TIT2/5 s1'<ff><fe>A<00>'" + skipping("unsync'd", 5, 0, "APIC") + kEnd},
-        {.in = open(V2Tag(2, 0, 0x80).frame("PIC", bytes("\0JPG\3\0\xFF\0"s)).padding(4)),
-         .out = "14 -" + skipping("unsync'd", 8, 0, "APIC") + kEnd},
         // clang-format on
     };
     for (const Row &row : rows) {
@@ -176,6 +177,7 @@ TEST(V2Scan, FramesFlaggedCompressedEncryptedOrUnsynchronisedArePassedOver) {
     for (const int v : {3, 4}) {
         for (int bit = 0; bit < 18; ++bit) {
             const auto flags = uint16_t(bit < 16 ? 1 << bit : bit == 16 ? 0xCE : 0xC2);
+            if (flags == (v == 3 ? 0x20 : 0x40) || (v == 4 && flags == 1)) continue;  // prefixes
             const auto skipped = words[v - 3].find(flags);
             const std::string tit2 = skipped == words[v - 3].end() ? format(" | TIT2/2/f%04x s0'T'", flags)
                                                                    : skipping(skipped->second, 2, flags);
@@ -192,14 +194,14 @@ TEST(V2Scan, SelectionListDecodesTheListedTranslatedIdentifiersOnly) {
         return format("\nTRACE inbuf: %d/%d (0x%x/0x%x) tag->header_size 10, tag->size %d", pos, len, pos, len, size);
     };
     // clang-format off
-    EXPECT_EQ(scan(open(V2Tag(3).frame("TIT2", bytes("\0sixteen bytes..."s), 0x20).text("TPE1", 0, "P")),
+    EXPECT_EQ(scan(open(V2Tag(3).frame("TIT2", bytes("\0sixteen bytes..."s), 0x4000).text("TPE1", 0, "P")),
                    {id("TIT2"), 0, id("TPE1")}, true),
-              "39 TIT2/17/f0020 s0'sixteen bytes...'" + inbuf(0, 39, 99) + "\nTRACE frame: TIT2, size: 17 (0x11) flags: "
-              "0x0020 [10,27]\nTRACE found requested id 54495432, TIT2" + inbuf(27, 39, 99) +
+              "39 TIT2/17/f4000 s0'sixteen bytes...'" + inbuf(0, 39, 99) + "\nTRACE frame: TIT2, size: 17 (0x11) flags: "
+              "0x4000 [10,27]\nTRACE found requested id 54495432, TIT2" + inbuf(27, 39, 99) +
               "\nTRACE frame: TPE1, size: 2 (0x2) flags: 0x0000 [37,39]" + inbuf(39, 39, 99) + kEnd);
     // clang-format on
     const std::string start = "25 TPE1/2 s0'P'" + inbuf(0, 25, 25) + skipping("unsync'd", 3, 0) + inbuf(13, 25, 25);
-    const Bytes ff00 = V2Tag(3, 0, 0x80).text("TIT2", 1, "\xFF\0"s).text("TPE1", 0, "P").build();
+    const Bytes ff00 = V2Tag(4, 0, 0x80).text("TIT2", 1, "\xFF\0"s).text("TPE1", 0, "P").build();
     EXPECT_EQ(scan(ff00, {id("TPE1"), 0}, true).substr(0, start.size()), start);
     const V2Tag v4 = V2Tag(4).text("TIT2", 0, "T").text("TALB", 0, "A").text("TPE1", 0, "P");
     EXPECT_EQ(scan(V2Tag(v4).text("TALB", 0, "B").build(), {id("TALB"), id("TPE1"), 0}),

@@ -37,7 +37,7 @@ char *utf8_to_8859_15(const id3_field *field) {
     BlockPtr<uint8_t> out{
         static_cast<uint8_t *>(length < UINT32_MAX ? std::malloc(size_t{length} + 1) : nullptr)};
     if (!out) {
-        ID3_LOG(ERROR, "unable to alloc space for utf8->latin1");
+        ID3_LOG(stderr, ERROR, "unable to alloc space for utf8->latin1");
         return nullptr;
     }
     const uint8_t *in = text_of(field);
@@ -46,7 +46,7 @@ char *utf8_to_8859_15(const id3_field *field) {
         const uint8_t c = in[pos];
         const unsigned n = utf8_sequence_length(c);
         if (n == 0 || n > length - pos) {
-            ID3_LOG(ERROR, "unable to convert utf8 -> iso8859-15");
+            ID3_LOG(stderr, ERROR, "unable to convert utf8 -> iso8859-15");
             return nullptr;
         }
         uint32_t code = 0;
@@ -76,12 +76,12 @@ char *utf8_to_8859_15(const id3_field *field) {
 char *utf16_to_8859_15(const id3_field *field) {
     const uint32_t length = field->length;
     if (length < 2) {
-        ID3_LOG(DEBUG, "utf16-string too short.");
+        ID3_LOG(stderr, DEBUG, "utf16-string too short.");
         return nullptr;
     }
     BlockPtr<uint8_t> out{static_cast<uint8_t *>(std::malloc(size_t{length / 2} + 1))};
     if (!out) {
-        ID3_LOG(ERROR, "unable to alloc space for utf16->latin1");
+        ID3_LOG(stderr, ERROR, "unable to alloc space for utf16->latin1");
         return nullptr;
     }
     const uint8_t *in = text_of(field);
@@ -92,7 +92,7 @@ char *utf16_to_8859_15(const id3_field *field) {
         is_be = 0;
     } else if (!(in[0] == 0xFE && in[1] == 0xFF)) {
         pos = 0;
-        ID3_LOG(TRACE, "defaulting to is_be: %d", is_be);
+        ID3_LOG(stderr, TRACE, "defaulting to is_be: %d", is_be);
     }
     uint32_t written = 0;
     for (; pos + 1 < length; pos += 2) {
@@ -116,12 +116,12 @@ extern "C" char *kelid3_field_to_iso8859(const id3_field *field) {
         case KELID3_ENC_UTF16BE:
             return utf16_to_8859_15(field);
         default:
-            ID3_LOG(ERROR, "unknown field text endcoding: %x", field->encoding);
+            ID3_LOG(stderr, ERROR, "unknown field text endcoding: %x", field->encoding);
             return nullptr;
     }
 }
 
 extern "C" char *kelid3_field_to_utf8(const id3_field * /*field*/) {
-    ID3_LOG(ERROR, "NYI!");
+    ID3_LOG(stderr, ERROR, "NYI!");
     return nullptr;
 }

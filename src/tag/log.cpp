@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: MIT
 // The diagnostic line writer.
+#include "tag/log.h"
+
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-
-#include "kelid3.h"
 
 namespace {
 
@@ -39,17 +39,40 @@ size_t put_prefix(char *out, size_t room, const char *func, int line, const char
     return used;
 }
 
-}  // namespace
+bool needs_escape(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte != 0 && (byte < 0x20 || byte > 0x7E);
+}
 
-// One line on stderr: the prefix, the message, the newline. No level filter,
-// no buffering of its own. The line is put together here and handed to the
-// stream in one call, which makes it one write on an unbuffered stderr and
-// keeps it whole among lines of other threads (the stream's lock covers the
-// call). A line too long for the room, or with a null name or level (left to
-// printf), goes out in three pieces.
-extern "C" int id3_log(const char *func, int line, const char *level, const char *fmt, ...) {
-    va_list args;
-    va_start(args, fmt);
+// Writes the line text[0, length) and a newline to `out` in one call, the
+// bytes from `from` on that needs_escape names as \xNN.
+int put_escaped(std::FILE *out, const char *text, size_t from, size_t length) {
+    static constexpr char kHex[] = "0123456789abcdef";
+    char line[4 * kLineRoom + 1];
+    std::memcpy(line, text, from);
+    size_t used = from;
+    for (size_t i = from; i < length; ++i) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        if (!needs_escape(text[i])) {
+            line[used++] = text[i];
+            continue;
+        }
+        line[used++] = '\\';
+        line[used++] = 'x';
+        line[used++] = kHex[byte >> 4];
+        line[used++] = kHex[byte & 0xF];
+    }
+    line[used++] = '\n';
+    return std::fwrite(line, 1, used, out) == used ? '\n' : EOF;
+}
+
+// The line is put together here and handed to the stream in one call, which
+// makes it one write on an unbuffered stream and keeps it whole among lines
+// of other threads (the stream's lock covers the call). A line too long for
+// the room, or with a null name or level (left to printf), goes out in three
+// pieces, unescaped.
+int write_line(std::FILE *out, bool escape, const char *func, int line, const char *level,
+               const char *fmt, va_list args) {
     char text[kLineRoom];
     const size_t prefix =
         func != nullptr && level != nullptr ? put_prefix(text, kLineRoom, func, line, level) : 0;
@@ -61,13 +84,41 @@ extern "C" int id3_log(const char *func, int line, const char *level, const char
         // The terminator that vsnprintf wrote makes room for the newline.
         if (message >= 0 && static_cast<size_t>(message) < kLineRoom - prefix) {
             const size_t length = prefix + static_cast<size_t>(message);
+            if (escape) {
+                for (size_t i = prefix; i < length; ++i) {
+                    if (needs_escape(text[i])) return put_escaped(out, text, prefix, length);
+                }
+            }
             text[length] = '\n';
-            va_end(args);
-            return std::fwrite(text, 1, length + 1, stderr) == length + 1 ? '\n' : EOF;
+            return std::fwrite(text, 1, length + 1, out) == length + 1 ? '\n' : EOF;
         }
     }
-    std::fprintf(stderr, "[%s: %d] %s: ", func, line, level);
-    std::vfprintf(stderr, fmt, args);
+    std::fprintf(out, "[%s: %d] %s: ", func, line, level);
+    std::vfprintf(out, fmt, args);
+    return std::fputc('\n', out);
+}
+
+}  // namespace
+
+namespace kelid3::detail {
+
+int log_line(std::FILE *out, const char *func, int line, const char *level, const char *fmt, ...) {
+    if (out == nullptr) return 0;
+    va_list args;
+    va_start(args, fmt);
+    const int result = write_line(out, true, func, line, level, fmt, args);
     va_end(args);
-    return std::fputc('\n', stderr);
+    return result;
+}
+
+}  // namespace kelid3::detail
+
+// A caller's line on stderr: the prefix, the message, the newline, as given.
+// No level filter, no buffering of its own.
+extern "C" int id3_log(const char *func, int line, const char *level, const char *fmt, ...) {
+    va_list args;
+    va_start(args, fmt);
+    const int result = write_line(stderr, false, func, line, level, fmt, args);
+    va_end(args);
+    return result;
 }

@@ -1,7 +1,9 @@
 // SPDX-License-Identifier: MIT
 // Diagnostic line macros. Every line names the function that writes it, the
-// source line and a level: ID3_LOG(INFO, "found %d", n) from inside foo()
-// writes "[foo: 42] INFO: found 42".
+// source line and a level, and goes to the stream of the call that writes it
+// (standard error for the specified entry points, the caller's choice for
+// kelid3_tag_read; a null stream takes no line): ID3_LOG(out, INFO, "found
+// %d", n) from inside foo() writes "[foo: 42] INFO: found 42".
 //
 // KELID3_LOG_MIN_LEVEL (set by the build from KELID3_LOG_LEVEL) drops the
 // lines below a level at compile time: 0 keeps every line (TRACE, the
@@ -12,7 +14,20 @@
 // macros are void expressions.
 #pragma once
 
+#include <cstdio>
+
 #include "kelid3.h"
+
+namespace kelid3::detail {
+
+// One line to `out` (nothing when it is null), as id3_log writes it, except
+// that a byte of the message outside 0x20-0x7E other than 0x00 (a byte of the
+// tag printed as a character) is written as \xNN: no line carries raw control
+// bytes. Zero bytes stay as they are. One fwrite per line.
+int log_line(std::FILE *out, const char *func, int line, const char *level, const char *fmt, ...)
+    KELID3_PRINTF(5, 6);
+
+}  // namespace kelid3::detail
 
 #ifndef KELID3_LOG_MIN_LEVEL
 #define KELID3_LOG_MIN_LEVEL 0
@@ -47,10 +62,11 @@
 #endif
 
 // `level` is one of the bare words TRACE, DEBUG, INFO, WARN, ERROR; any other
-// word fails to compile.
-#define ID3_LOG(level, ...) \
-    ID3_LOG_KEEP_##level##_(id3_log(__func__, __LINE__, #level, __VA_ARGS__))
+// word fails to compile. `out` is the call's stream.
+#define ID3_LOG(out, level, ...) \
+    ID3_LOG_KEEP_##level##_(     \
+        ::kelid3::detail::log_line(out, __func__, __LINE__, #level, __VA_ARGS__))
 
 // For helpers that report under the name of the routine they are part of.
-#define ID3_LOG_AS(func, level, ...) \
-    ID3_LOG_KEEP_##level##_(id3_log(func, __LINE__, #level, __VA_ARGS__))
+#define ID3_LOG_AS(out, func, level, ...) \
+    ID3_LOG_KEEP_##level##_(::kelid3::detail::log_line(out, func, __LINE__, #level, __VA_ARGS__))

@@ -10,7 +10,7 @@ extern "C" void id3_field_free(id3_field *field) {
         const uint32_t type = field->type;
         if (type != FIELD_STRING && type != FIELD_BLOB && type != FIELD_UINT) {
             // A chain we did not build: release this block and go no further.
-            ID3_LOG(INFO, "unsupported field type %d.", type);
+            ID3_LOG(stderr, INFO, "unsupported field type %d.", type);
             std::free(field);
             return;
         }

@@ -35,13 +35,13 @@ constexpr uint32_t kGenreCount = 126;
 
 }  // namespace
 
-id3_frame *id3_parse_v1_frame(const uint8_t *source, uint32_t count, uint32_t id, uint32_t kind,
-                              uint32_t encoding) {
+id3_frame *id3_parse_v1_frame(std::FILE *log, const uint8_t *source, uint32_t count, uint32_t id,
+                              uint32_t kind, uint32_t encoding) {
     // Both blocks are requested before either is tested.
     FramePtr frame = new_frame();
     FieldPtr field = new_field(kind, size_t{count} + 1);
     if (!frame || !field) {
-        ID3_LOG(ERROR, "Unable to alloc field or frame.");
+        ID3_LOG(log, ERROR, "Unable to alloc field or frame.");
         return nullptr;
     }
     if (kind == FIELD_UINT) {
@@ -56,6 +56,46 @@ id3_frame *id3_parse_v1_frame(const uint8_t *source, uint32_t count, uint32_t id
     frame->size = count;
     frame->fields = field.release();
     return frame.release();
+}
+
+int parse_v1_body(std::FILE *log, const uint8_t *body, uint32_t len, id3_tag *tag) {
+    constexpr char kBodyReader[] = "id3_parse_v1_body";
+    if (len < id3v1_body_size) {
+        ID3_LOG_AS(log, kBodyReader, INFO, "Not enough input to parse ID3v1");
+        return 0;
+    }
+    for (const TextField &text : kTextFields) {
+        FramePtr frame{
+            id3_parse_v1_frame(log, body + text.offset, text.width, text.id, FIELD_STRING, 0)};
+        if (!frame) return KELID3_ENOMEM;
+        link_frame(tag, frame);
+    }
+    if (body[kTrackMarker] == 0 && body[kTrack] != 0) {
+        FramePtr frame{id3_parse_v1_frame(log, body + kTrack, 1, fourcc("TRCK"), FIELD_UINT, 0)};
+        if (!frame) return KELID3_ENOMEM;
+        link_frame(tag, frame);
+    }
+
+    const uint32_t genre = body[kGenre];
+    ID3_LOG_AS(log, kBodyReader, TRACE, "genre: %x", genre);
+    if (genre >= kGenreCount) return static_cast<int>(id3v1_body_size);
+    const char *name = kelid3_genre_description(genre);
+    ID3_LOG_AS(log, kBodyReader, TRACE, "genre: %s", name);
+    const auto name_length = static_cast<uint32_t>(std::strlen(name));
+    FramePtr frame{id3_parse_v1_frame(log, reinterpret_cast<const uint8_t *>(name), name_length,
+                                      fourcc("TCON"), FIELD_STRING, 0)};
+    if (!frame) return KELID3_ENOMEM;
+    id3_frame *tcon = frame.get();
+    link_frame(tag, frame);
+
+    // The number goes in front of the name. Should it not be had, the frame
+    // stays linked with its name alone and the caller releases the tag.
+    FieldPtr number = new_field(FIELD_UINT, 0);
+    if (!number) return KELID3_ENOMEM;
+    number->data = genre;
+    number->next = tcon->fields;
+    tcon->fields = number.release();
+    return static_cast<int>(id3v1_body_size);
 }
 
 }  // namespace kelid3::detail
@@ -74,43 +114,5 @@ extern "C" int id3_parse_v1_header(const void * /*buf*/, uint32_t /*len*/, id3_t
 }
 
 extern "C" int id3_parse_v1_body(const void *buf, uint32_t len, id3_tag *tag) {
-    using namespace kelid3::detail;
-    if (len < id3v1_body_size) {
-        ID3_LOG(INFO, "Not enough input to parse ID3v1");
-        return 0;
-    }
-    const auto *body = static_cast<const uint8_t *>(buf);
-
-    for (const TextField &text : kTextFields) {
-        FramePtr frame{
-            id3_parse_v1_frame(body + text.offset, text.width, text.id, FIELD_STRING, 0)};
-        if (!frame) return KELID3_ENOMEM;
-        link_frame(tag, frame);
-    }
-    if (body[kTrackMarker] == 0 && body[kTrack] != 0) {
-        FramePtr frame{id3_parse_v1_frame(body + kTrack, 1, fourcc("TRCK"), FIELD_UINT, 0)};
-        if (!frame) return KELID3_ENOMEM;
-        link_frame(tag, frame);
-    }
-
-    const uint32_t genre = body[kGenre];
-    ID3_LOG(TRACE, "genre: %x", genre);
-    if (genre >= kGenreCount) return static_cast<int>(id3v1_body_size);
-    const char *name = kelid3_genre_description(genre);
-    ID3_LOG(TRACE, "genre: %s", name);
-    const auto name_length = static_cast<uint32_t>(std::strlen(name));
-    FramePtr frame{id3_parse_v1_frame(reinterpret_cast<const uint8_t *>(name), name_length,
-                                      fourcc("TCON"), FIELD_STRING, 0)};
-    if (!frame) return KELID3_ENOMEM;
-    id3_frame *tcon = frame.get();
-    link_frame(tag, frame);
-
-    // The number goes in front of the name. Should it not be had, the frame
-    // stays linked with its name alone and the caller releases the tag.
-    FieldPtr number = new_field(FIELD_UINT, 0);
-    if (!number) return KELID3_ENOMEM;
-    number->data = genre;
-    number->next = tcon->fields;
-    tcon->fields = number.release();
-    return static_cast<int>(id3v1_body_size);
+    return kelid3::detail::parse_v1_body(stderr, static_cast<const uint8_t *>(buf), len, tag);
 }

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: MIT
 // Frame contents into fields: text frames become one string field, attached
-// pictures a MIME type, a picture type and the image data. Other frames are
-// left undecoded.
+// pictures a MIME type, a picture type and the image data. On request, URL,
+// comment and lyrics frames too. Other frames are left undecoded.
 #include <cstring>
 
 #include "tag/bytes.h"
@@ -19,28 +19,54 @@ constexpr char kDecoder[] = "id3_parse_v2_frame";
 constexpr uint8_t kMaxEncoding = KELID3_ENC_UTF8;
 // Characters of an ID3v2.2 picture's image format ("JPG", "PNG").
 constexpr uint32_t kPicFormatLength = 3;
+// Characters of the language of a comment or lyrics frame ("eng").
+constexpr uint32_t kLanguageLength = 3;
 
-int decode_text(id3_frame *frame, const uint8_t *content) {
-    const uint32_t size = frame->size;
-    // The block comes first: an exhausted heap is fatal even for a frame that
-    // the encoding check would refuse.
-    FieldPtr field = new_field(FIELD_STRING, size);
-    if (!field) {
-        ID3_LOG_AS(kDecoder, ERROR, "unable to alloc mem for field.");
-        return kDecodeFatal;
+// How a frame's content is read.
+enum class Form : uint8_t {
+    kNone,     // not decoded
+    kText,     // encoding byte, text: one string field
+    kPicture,  // APIC (PIC): MIME type, picture type, data
+    kUrl,      // W???: the URL, ISO-8859-1
+    kUserUrl,  // WXXX: encoding byte, description, terminator, URL
+    kComment,  // COMM, USLT: encoding byte, language, description, terminator, text
+    kUnknown,  // not decoded, with a line
+};
+
+constexpr uint32_t first_char(uint32_t id) {
+    return id >> 24;
+}
+
+Form form_of(uint32_t id, bool all_frames) {
+    if (all_frames) {
+        if (id == fourcc("WXXX")) return Form::kUserUrl;
+        if (id == fourcc("COMM") || id == fourcc("USLT")) return Form::kComment;
+        if (first_char(id) == 'T') return Form::kText;
+        if (first_char(id) == 'W') return Form::kUrl;
     }
-    field->encoding = content[0];
-    if (content[0] > kMaxEncoding) {
-        ID3_LOG_AS(kDecoder, INFO, "Illegal text encoding: %02x", content[0]);
-        return kNotDecoded;
+    const KnownFrame *row = find_frame(id);
+    if (row == nullptr) return Form::kUnknown;
+    switch (row->kind) {
+        case FrameClass::kText:
+            return Form::kText;
+        case FrameClass::kPicture:
+            return Form::kPicture;
+        case FrameClass::kKnown:
+            break;
     }
-    // Terminators, separators and byte-order marks stay in the text as stored.
-    field->length = size - 1;
-    uint8_t *text = field_bytes(field.get());
-    std::memcpy(text, content + 1, size - 1);
-    text[size - 1] = 0;
-    frame->fields = field.release();
-    return kDecoded;
+    return Form::kNone;
+}
+
+// A string field holding `length` bytes at `bytes` and a NUL, or null when the
+// heap is exhausted.
+FieldPtr string_field(const uint8_t *bytes, uint32_t length, uint32_t encoding) {
+    FieldPtr field = new_field(FIELD_STRING, size_t{length} + 1);
+    if (!field) return field;
+    field->encoding = encoding;
+    field->length = length;
+    std::memcpy(field_bytes(field.get()), bytes, length);
+    field_bytes(field.get())[length] = 0;
+    return field;
 }
 
 // Offset of the terminator that ends a text starting at `from`: the first zero
@@ -57,6 +83,91 @@ uint32_t find_terminator(const uint8_t *content, uint32_t from, uint32_t size, b
         if (content[i] == 0 && content[i + 1] == 0) return i;
     }
     return size;
+}
+
+bool is_utf16(uint8_t encoding) {
+    return encoding == KELID3_ENC_UTF16 || encoding == KELID3_ENC_UTF16BE;
+}
+
+// The encoding byte of a text, URL, comment or lyrics frame, checked.
+bool encoding_ok(const Decoding &how, uint8_t encoding) {
+    if (encoding <= kMaxEncoding) return true;
+    ID3_LOG_AS(how.log, kDecoder, INFO, "Illegal text encoding: %02x", encoding);
+    return false;
+}
+
+int decode_text(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how) {
+    // The block comes first: an exhausted heap is fatal even for a frame that
+    // the encoding check would refuse.
+    FieldPtr field = new_field(FIELD_STRING, size);
+    if (!field) {
+        ID3_LOG_AS(how.log, kDecoder, ERROR, "unable to alloc mem for field.");
+        return kDecodeFatal;
+    }
+    field->encoding = content[0];
+    if (!encoding_ok(how, content[0])) return kNotDecoded;
+    // Terminators, separators and byte-order marks stay in the text as stored.
+    field->length = size - 1;
+    uint8_t *text = field_bytes(field.get());
+    std::memcpy(text, content + 1, size - 1);
+    text[size - 1] = 0;
+    frame->fields = field.release();
+    return kDecoded;
+}
+
+// Links the fields in their order into the frame: kDecoded, or kDecodeFatal
+// (after the text decoder's line) when any of them could not be had.
+template <size_t N>
+int attach(id3_frame *frame, FieldPtr (&fields)[N], const Decoding &how) {
+    for (const FieldPtr &field : fields) {
+        if (!field) {
+            ID3_LOG_AS(how.log, kDecoder, ERROR, "unable to alloc mem for field.");
+            return kDecodeFatal;
+        }
+    }
+    for (size_t i = N - 1; i > 0; --i) fields[i - 1]->next = fields[i].release();
+    frame->fields = fields[0].release();
+    return kDecoded;
+}
+
+// A text that runs from `from` to a terminator in the frame's encoding, and
+// what follows it: [from, end) and [rest, size). Without a terminator the
+// text takes everything and nothing follows.
+struct Split {
+    uint32_t end;
+    uint32_t rest;
+};
+
+Split split_at_terminator(const uint8_t *content, uint32_t from, uint32_t size) {
+    const bool utf16 = is_utf16(content[0]);
+    const uint32_t end = find_terminator(content, from, size, utf16);
+    return {end, end < size ? end + (utf16 ? 2 : 1) : size};
+}
+
+int decode_url(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how) {
+    FieldPtr fields[] = {string_field(content, size, KELID3_ENC_ISO8859)};
+    return attach(frame, fields, how);
+}
+
+int decode_user_url(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how) {
+    if (!encoding_ok(how, content[0])) return kNotDecoded;
+    const Split description = split_at_terminator(content, 1, size);
+    // The URL is ISO-8859-1 whatever the description's encoding.
+    FieldPtr fields[] = {
+        string_field(content + 1, description.end - 1, content[0]),
+        string_field(content + description.rest, size - description.rest, KELID3_ENC_ISO8859)};
+    return attach(frame, fields, how);
+}
+
+int decode_comment(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how) {
+    constexpr uint32_t kDescriptionAt = 1 + kLanguageLength;
+    if (size < kDescriptionAt || !encoding_ok(how, content[0])) return kNotDecoded;
+    const Split description = split_at_terminator(content, kDescriptionAt, size);
+    FieldPtr fields[] = {
+        string_field(content + 1, kLanguageLength, KELID3_ENC_ISO8859),
+        string_field(content + kDescriptionAt, description.end - kDescriptionAt, content[0]),
+        string_field(content + description.rest, size - description.rest, content[0])};
+    return attach(frame, fields, how);
 }
 
 // Where the MIME type of a picture's content ends and its picture type lies.
@@ -80,39 +191,32 @@ Mime find_mime(const uint8_t *content, uint32_t size, PictureLayout layout) {
     return {found, found ? zero - kMimeStart : 0, zero + 1};
 }
 
-int decode_picture(id3_frame *frame, const uint8_t *content, PictureLayout layout) {
-    const uint32_t size = frame->size;
-    const Mime where = find_mime(content, size, layout);
+int decode_picture(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how) {
+    const Mime where = find_mime(content, size, how.picture);
     const uint32_t mime_length = where.length;
     const uint32_t type_at = where.type_at;
-    ID3_LOG_AS(kDecoder, TRACE, "mime_start %d, len %d, found %d", kMimeStart, mime_length,
+    ID3_LOG_AS(how.log, kDecoder, TRACE, "mime_start %d, len %d, found %d", kMimeStart, mime_length,
                where.found);
     if (!where.found) return kNotDecoded;
     if (type_at + 1 >= size) return kNotDecoded;  // no description or data behind the type
-    ID3_LOG_AS(kDecoder, TRACE, "pic type at %u", type_at);
+    ID3_LOG_AS(how.log, kDecoder, TRACE, "pic type at %u", type_at);
 
     // The description is read past; a UTF-16 one ends at a two-byte terminator.
-    const uint8_t encoding = content[0];
-    const bool utf16 = encoding == KELID3_ENC_UTF16 || encoding == KELID3_ENC_UTF16BE;
-    const uint32_t end = find_terminator(content, type_at + 1, size, utf16);
+    const uint32_t end = find_terminator(content, type_at + 1, size, is_utf16(content[0]));
     const bool ended = end < size;
-    const uint32_t data_start = ended ? end + (utf16 ? 2 : 1) : size;
-    ID3_LOG_AS(kDecoder, TRACE, "desc ends: %d, found %d", data_start, ended);
+    const uint32_t data_start = ended ? end + (is_utf16(content[0]) ? 2 : 1) : size;
+    ID3_LOG_AS(how.log, kDecoder, TRACE, "desc ends: %d, found %d", data_start, ended);
     if (!ended || data_start >= size) return kNotDecoded;
     const uint32_t data_length = size - data_start;
-    ID3_LOG_AS(kDecoder, TRACE, "data: start %d, len %d", data_start, data_length);
+    ID3_LOG_AS(how.log, kDecoder, TRACE, "data: start %d, len %d", data_start, data_length);
 
-    FieldPtr mime = new_field(FIELD_STRING, size_t{mime_length} + 1);
+    FieldPtr mime = string_field(content + kMimeStart, mime_length, KELID3_ENC_ISO8859);
     FieldPtr type = new_field(FIELD_UINT, 0);
     FieldPtr data = new_field(FIELD_BLOB, data_length);
     if (!mime || !type || !data) {
-        ID3_LOG_AS(kDecoder, ERROR, "unable to malloc fields");
+        ID3_LOG_AS(how.log, kDecoder, ERROR, "unable to malloc fields");
         return kNotDecoded;
     }
-    mime->encoding = KELID3_ENC_ISO8859;
-    mime->length = mime_length;
-    std::memcpy(field_bytes(mime.get()), content + kMimeStart, mime_length);
-    field_bytes(mime.get())[mime_length] = 0;
     type->data = content[type_at];
     data->size = data_length;
     std::memcpy(field_bytes(data.get()), content + data_start, data_length);
@@ -125,18 +229,24 @@ int decode_picture(id3_frame *frame, const uint8_t *content, PictureLayout layou
 
 }  // namespace
 
-int id3_parse_v2_frame(id3_frame *frame, const uint8_t *content, PictureLayout layout) {
-    const KnownFrame *row = find_frame(frame->id);
-    if (row == nullptr) {
-        ID3_LOG(INFO, "Unknown frame: %08x, %c%c%c%c", frame->id, ID3_ID_CHARS(frame->id));
-        return kNotDecoded;
-    }
-    switch (row->kind) {
-        case FrameClass::kText:
-            return decode_text(frame, content);
-        case FrameClass::kPicture:
-            return decode_picture(frame, content, layout);
-        case FrameClass::kKnown:
+int id3_parse_v2_frame(id3_frame *frame, const uint8_t *content, uint32_t size,
+                       const Decoding &how) {
+    switch (form_of(frame->id, how.all_frames)) {
+        case Form::kText:
+            return decode_text(frame, content, size, how);
+        case Form::kPicture:
+            return decode_picture(frame, content, size, how);
+        case Form::kUrl:
+            return decode_url(frame, content, size, how);
+        case Form::kUserUrl:
+            return decode_user_url(frame, content, size, how);
+        case Form::kComment:
+            return decode_comment(frame, content, size, how);
+        case Form::kUnknown:
+            ID3_LOG_AS(how.log, kDecoder, INFO, "Unknown frame: %08x, %c%c%c%c", frame->id,
+                       ID3_ID_CHARS(frame->id));
+            break;
+        case Form::kNone:
             break;
     }
     return kNotDecoded;

@@ -3,10 +3,12 @@
 // their identifiers, flags and sizes, the caller's selection, and the decoded
 // frames linked into the tag.
 #include <cstdint>
+#include <cstdlib>
 
 #include "tag/bytes.h"
 #include "tag/log.h"
 #include "tag/records.h"
+#include "v2/unsync.h"
 #include "v2/v2.h"
 
 namespace kelid3::detail {
@@ -20,6 +22,14 @@ constexpr uint32_t kTagUnsynchronised = 0x80;
 
 // A frame header is only read when this many bytes remain, for every version.
 constexpr uint32_t kMinFrameHeaderRoom = 10;
+
+// The scan never looks further: no tag is that long, and every offset it
+// reports stays a positive 32-bit result.
+constexpr uint32_t kMaxScan = INT32_MAX;
+
+// The group byte and the data length indicator in front of a frame's content.
+constexpr uint32_t kGroupLength = 1;
+constexpr uint32_t kDataLengthLength = 4;
 
 bool is_id_char(uint32_t c) {
     return (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9');
@@ -41,11 +51,11 @@ bool all_id_chars(uint32_t id, uint32_t mask) {
 // Names the first byte of `id` under `mask`, from the last character to the
 // first, that may not stand in an identifier. Only called once all_id_chars
 // has found one.
-[[gnu::cold]] bool reject_identifier(uint32_t version, uint32_t id, uint32_t mask) {
+[[gnu::cold]] bool reject_identifier(std::FILE *log, uint32_t version, uint32_t id, uint32_t mask) {
     for (unsigned shift = 0; shift < 32 && (mask >> shift) != 0; shift += 8) {
         const uint32_t c = (id >> shift) & 0xFF;
         if (!is_id_char(c)) {
-            ID3_LOG_AS("is_valid_frame_identifier", INFO,
+            ID3_LOG_AS(log, "is_valid_frame_identifier", INFO,
                        "illegal frame identifier: 0x%08x, tag version 0x%08x, x 0x%02x", id,
                        version, static_cast<int>(static_cast<int8_t>(c)));
             break;
@@ -64,14 +74,26 @@ struct FrameHeader {
     bool skipped;     // compressed, encrypted or unsynchronised: passed over
 };
 
+// The frame size of an ID3v2.4 header: syncsafe, as the format says, or a
+// plain 32-bit number where a writer put one (a byte with its top bit set
+// cannot be syncsafe).
+uint32_t v24_frame_size(std::FILE *log, const uint8_t *p) {
+    if (!any_top_bit(p)) return syncsafe32(p);
+    ID3_LOG_AS(log, kScanner, WARN, "illegal size: 0x%08x. Not syncsafe as it should be.", le32(p));
+    return be32(p);
+}
+
 // Reads the frame header at `p`, where ten bytes remain. False, after the
 // identifier check's line, when the identifier holds another character than
 // 'A'-'Z' and '0'-'9' (a zero byte of padding among them).
-bool read_frame_header(const FrameLayout &layout, const uint8_t *p, FrameHeader &header) {
+bool read_frame_header(std::FILE *log, const FrameLayout &layout, uint16_t skip_flags,
+                       const uint8_t *p, FrameHeader &header) {
     const bool three = layout.id_chars == 3;
     const uint32_t mask = three ? 0x00FFFFFFu : 0xFFFFFFFFu;
     header.id = three ? be24(p) : be32(p);
-    if (!all_id_chars(header.id, mask)) return reject_identifier(layout.version, header.id, mask);
+    if (!all_id_chars(header.id, mask)) {
+        return reject_identifier(log, layout.version, header.id, mask);
+    }
     header.pic_layout = three;
     if (three) header.id = map_v22_frame_identifier(header.id);
     header.length = layout.header_length;
@@ -83,36 +105,21 @@ bool read_frame_header(const FrameLayout &layout, const uint8_t *p, FrameHeader 
             header.size = be32(p + 4);
             break;
         case FrameLayout::Size::kSyncsafe:
-            if (any_top_bit(p + 4)) {
-                ID3_LOG_AS(kScanner, WARN, "illegal size: 0x%08x. Not syncsafe as it should be.",
-                           le32(p + 4));
-            }
-            header.size = syncsafe32(p + 4);
+            header.size = v24_frame_size(log, p + 4);
             break;
     }
     header.flags = three ? 0 : be16(p + 8);
-    header.skipped =
-        (header.flags & (layout.compressed | layout.encrypted | layout.unsynchronised)) != 0;
+    header.skipped = (header.flags & skip_flags) != 0;
     return true;
 }
 
 // The line for a frame passed over: compressed, encrypted or unsynchronised.
-[[gnu::cold]] void report_skipped(const FrameHeader &header, bool compressed, bool encrypted,
-                                  bool unsynchronised) {
-    ID3_LOG_AS(kScanner, INFO, "skipping %s%s%s frame: %08x %c%c%c%c %u bytes, flags: %08x",
+[[gnu::cold]] void report_skipped(std::FILE *log, const FrameHeader &header, bool compressed,
+                                  bool encrypted, bool unsynchronised) {
+    ID3_LOG_AS(log, kScanner, INFO, "skipping %s%s%s frame: %08x %c%c%c%c %u bytes, flags: %08x",
                compressed ? "compressed," : "", encrypted ? "encrypted," : "",
                unsynchronised ? "unsync'd" : "", header.id, ID3_ID_CHARS(header.id), header.size,
                header.flags);
-}
-
-// True when the content holds the byte pair FF 00: the mark that an
-// unsynchronising writer leaves behind every FF that could be read as the
-// start of a sync signal. Content without it reads the same unsynchronised.
-bool holds_unsync_mark(const uint8_t *content, uint32_t size) {
-    for (uint32_t i = 0; i + 1 < size; ++i) {
-        if (content[i] == 0xFF && content[i + 1] == 0x00) return true;
-    }
-    return false;
 }
 
 // True when `id` is one of the `ids` before its terminating 0.
@@ -129,26 +136,35 @@ bool is_selected(const uint32_t *ids, uint32_t id) {
 // scan as malformed.
 class Scan {
   public:
-    Scan(const uint8_t *buf, uint32_t len, id3_tag *tag, const uint32_t *ids)
+    // `limit`: the offset at which the frames end, as the tag's header sets it.
+    Scan(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag, Call &call,
+         const FrameLayout *layout)
         : buf_(buf),
           len_(len),
           tag_(tag),
-          ids_(ids),
-          unsynchronised_((tag->flags & kTagUnsynchronised) != 0),
-          // The header's size counts the bytes behind the tag header, so the
-          // scan ends ten bytes before the frames' end. A declared size below
-          // the header's sets no end at all.
-          limit_(tag->size >= tag->header_size ? tag->size - tag->header_size : UINT32_MAX) {}
+          call_(call),
+          layout_(layout),
+          limit_(limit),
+          undo_unsync_((call.flags & KELID3_READ_UNSYNC) != 0),
+          // An ID3v2.4 tag unsynchronised as a whole: every frame may hold FF 00.
+          tag_unsync_(layout != nullptr && layout->per_frame_unsync &&
+                      (tag->flags & kTagUnsynchronised) != 0),
+          skip_flags_(
+              layout == nullptr
+                  ? 0
+                  : layout->compressed | layout->encrypted |
+                        (undo_unsync_ && layout->per_frame_unsync ? 0 : layout->unsynchronised)) {}
 
     // The checks before each frame header; true when one is to be read, with
     // a frame record in hand.
     bool next_frame();
     // Reads, checks and decodes the frame at the position; false ends the scan.
-    bool read_frame(const FrameLayout &layout);
+    bool read_frame();
     // Ends a scan of a tag whose version has no frame layout.
     void unsupported() {
         const uint32_t version = tag_->version;
-        ID3_LOG_AS(kScanner, ERROR, "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
+        ID3_LOG_AS(call_.log, kScanner, ERROR,
+                   "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
                    (version >> 16) & 0xFF, (version >> 8) & 0xFF, version & 0xFF);
         result_ = KELID3_EBADTAG;
     }
@@ -156,43 +172,53 @@ class Scan {
     [[nodiscard]] int32_t result() const {
         return result_ != 0 ? result_ : static_cast<int32_t>(pos_);
     }
+    // Where the scan stopped: its result, or after a failure the frame at fault.
+    [[nodiscard]] uint32_t stopped_at() const { return result_ != 0 ? frame_at_ : pos_; }
 
   private:
     [[nodiscard]] bool reaches_past_buffer(const FrameHeader &header) const;
+    bool pass_over_large(const FrameHeader &header);
     bool decode(const FrameHeader &header);
+    [[nodiscard]] uint32_t prefix_length(uint32_t flags) const;
     void pass(uint32_t n);
 
     const uint8_t *buf_;
     uint32_t len_;
     id3_tag *tag_;
-    const uint32_t *ids_;
-    bool unsynchronised_;  // the tag header's flag: every frame may hold FF 00
+    Call &call_;
+    const FrameLayout *layout_;
     uint32_t limit_;
-    uint32_t pos_ = 0;      // offset of the next frame header
-    bool overrun_ = false;  // a frame passed over reaches past the buffer
+    bool undo_unsync_;
+    bool tag_unsync_;
+    uint16_t skip_flags_;
+    uint32_t pos_ = 0;       // offset of the next frame header
+    uint32_t frame_at_ = 0;  // offset of the last frame header read
+    bool overrun_ = false;   // a frame passed over reaches past the buffer
     int32_t result_ = 0;
     FramePtr frame_;  // the record in hand, reused until a frame is linked
 };
 
 bool Scan::next_frame() {
-    ID3_LOG_AS(kScanner, TRACE, "inbuf: %u/%u (0x%x/0x%x) tag->header_size %u, tag->size %u", pos_,
-               len_, pos_, len_, tag_->header_size, tag_->size);
+    ID3_LOG_AS(call_.log, kScanner, TRACE,
+               "inbuf: %u/%u (0x%x/0x%x) tag->header_size %u, tag->size %u", pos_, len_, pos_, len_,
+               tag_->header_size, tag_->size);
     if (overrun_) {
-        ID3_LOG_AS(kScanner, ERROR, "Malformed tag ??? (or bug?) inbuf: %d/%d", pos_, len_);
+        ID3_LOG_AS(call_.log, kScanner, ERROR, "Malformed tag ??? (or bug?) inbuf: %d/%d", pos_,
+                   len_);
         result_ = KELID3_EBADTAG;
         return false;
     }
     if (len_ - pos_ < kMinFrameHeaderRoom) {
-        ID3_LOG_AS(kScanner, INFO, "end of buffer reached");
+        ID3_LOG_AS(call_.log, kScanner, INFO, "end of buffer reached");
         return false;
     }
     if (pos_ == limit_) {
-        ID3_LOG_AS(kScanner, INFO, "scanned tag completedly: size %d (excluding header)",
+        ID3_LOG_AS(call_.log, kScanner, INFO, "scanned tag completedly: size %d (excluding header)",
                    tag_->size);
         return false;
     }
     if (pos_ > limit_) {
-        ID3_LOG_AS(kScanner, INFO,
+        ID3_LOG_AS(call_.log, kScanner, INFO,
                    "scanned beyond tag. Malformed input ??? (or bug?) size: %u inbuf: %u/%u "
                    "(0x%x/0x%x)",
                    tag_->size, pos_, len_, pos_, len_);
@@ -200,7 +226,7 @@ bool Scan::next_frame() {
     if (!frame_) {
         frame_ = new_frame();
         if (!frame_) {
-            ID3_LOG_AS(kScanner, INFO, "unable to malloc new buffer.");
+            ID3_LOG_AS(call_.log, kScanner, INFO, "unable to malloc new buffer.");
             result_ = KELID3_ENOMEM;
             return false;
         }
@@ -208,68 +234,113 @@ bool Scan::next_frame() {
     return true;
 }
 
-bool Scan::read_frame(const FrameLayout &layout) {
+bool Scan::read_frame() {
+    const FrameLayout &layout = *layout_;
+    frame_at_ = pos_;
     FrameHeader header{};
-    if (!read_frame_header(layout, buf_ + pos_, header)) {
-        ID3_LOG_AS(kScanner, WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
+    if (!read_frame_header(call_.log, layout, skip_flags_, buf_ + pos_, header)) {
+        ID3_LOG_AS(call_.log, kScanner, WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
                    ID3_ID_CHARS(header.id), pos_, len_);
         return false;
     }
     if (header.skipped) {
         const uint32_t flags = header.flags;
-        report_skipped(header, (flags & layout.compressed) != 0, (flags & layout.encrypted) != 0,
-                       (flags & layout.unsynchronised) != 0);
+        report_skipped(call_.log, header, (flags & layout.compressed) != 0,
+                       (flags & layout.encrypted) != 0, (flags & layout.unsynchronised) != 0);
+        ++call_.skipped_frames;
         pass(header.length);
         pass(header.size);
         return true;
     }
     if (reaches_past_buffer(header)) {
-        ID3_LOG_AS(kScanner, INFO, "frame beyond buffer end: %08x %c%c%c%c", header.id,
+        ID3_LOG_AS(call_.log, kScanner, INFO, "frame beyond buffer end: %08x %c%c%c%c", header.id,
                    ID3_ID_CHARS(header.id));
         return false;
     }
     pos_ += header.length;
-    if (header.size == 0 || header.size > kMaxFrameSize) {
-        ID3_LOG_AS(kScanner, ERROR, "frame size: %u. Stop here.", header.size);
-        result_ = KELID3_ERANGE;
-        return false;
-    }
-    // Whole-tag unsynchronisation is not undone: a frame that it changed is
-    // passed over rather than returned corrupted.
-    if (unsynchronised_ && holds_unsync_mark(buf_ + pos_, header.size)) {
-        report_skipped(header, false, false, true);
+    if (header.size == 0 || header.size > kMaxFrameSize) return pass_over_large(header);
+    // Unsynchronisation that is not undone: a frame that it changed is passed
+    // over rather than returned corrupted.
+    if (tag_unsync_ && !undo_unsync_ && holds_unsync_mark(buf_ + pos_, header.size)) {
+        report_skipped(call_.log, header, false, false, true);
+        ++call_.skipped_frames;
         pos_ += header.size;
         return true;
     }
-    ID3_LOG_AS(kScanner, TRACE, "frame: %c%c%c%c, size: %d (0x%x) flags: 0x%04x [%d,%d]",
+    ID3_LOG_AS(call_.log, kScanner, TRACE, "frame: %c%c%c%c, size: %d (0x%x) flags: 0x%04x [%d,%d]",
                ID3_ID_CHARS(header.id), header.size, header.size, header.flags, pos_,
                pos_ + header.size);
-    if (ids_ != nullptr) {
-        if (!is_selected(ids_, header.id)) {
+    if (call_.ids != nullptr) {
+        if (!is_selected(call_.ids, header.id)) {
             pos_ += header.size;
             return true;
         }
-        ID3_LOG_AS(kScanner, TRACE, "found requested id %08x, %c%c%c%c", header.id,
+        ID3_LOG_AS(call_.log, kScanner, TRACE, "found requested id %08x, %c%c%c%c", header.id,
                    ID3_ID_CHARS(header.id));
     }
     return decode(header);
 }
 
+// A frame of size 0 or above the limit ends the scan, or with
+// KELID3_READ_LARGE_FRAMES is passed over (it lies inside the buffer then).
+bool Scan::pass_over_large(const FrameHeader &header) {
+    if ((call_.flags & KELID3_READ_LARGE_FRAMES) == 0) {
+        ID3_LOG_AS(call_.log, kScanner, ERROR, "frame size: %u. Stop here.", header.size);
+        result_ = KELID3_ERANGE;
+        return false;
+    }
+    ID3_LOG_AS(call_.log, kScanner, INFO, "passing over frame of size %u: %08x %c%c%c%c",
+               header.size, header.id, ID3_ID_CHARS(header.id));
+    ++call_.large_frames;
+    pos_ += header.size;
+    return true;
+}
+
 // Whether the frame's content reaches past the buffer. The format's sizes are
 // 32-bit: a frame whose end would lie past 4 GiB is let through to the size
-// check, which refuses its size.
+// check, which refuses its size (unless large frames are passed over).
 bool Scan::reaches_past_buffer(const FrameHeader &header) const {
     const uint32_t room = len_ - pos_ - header.length;  // ten bytes remain: no wrap
     const bool end_past_4gib = header.size > UINT32_MAX - pos_ - header.length;
-    return header.size > room && !(end_past_4gib && header.size > kMaxFrameSize);
+    const bool refused =
+        header.size > kMaxFrameSize && (call_.flags & KELID3_READ_LARGE_FRAMES) == 0;
+    return header.size > room && !(end_past_4gib && refused);
+}
+
+// Bytes in front of the content that the frame's flags announce: a group byte
+// (ID3v2.3, 2.4) and a data length indicator (ID3v2.4), in that order.
+uint32_t Scan::prefix_length(uint32_t flags) const {
+    return ((flags & layout_->grouped) != 0 ? kGroupLength : 0) +
+           ((flags & layout_->data_length) != 0 ? kDataLengthLength : 0);
 }
 
 bool Scan::decode(const FrameHeader &header) {
     frame_->id = header.id;
     frame_->flags = header.flags;
     frame_->size = header.size;
-    const int decoded = id3_parse_v2_frame(
-        frame_.get(), buf_ + pos_, header.pic_layout ? PictureLayout::kPic : PictureLayout::kApic);
+    const uint8_t *content = buf_ + pos_;
+    uint32_t size = header.size;
+    // Unsynchronisation undone: the content as its writer meant it, prefixes
+    // included.
+    BlockPtr<uint8_t> resynced;
+    if (undo_unsync_ && (tag_unsync_ || (header.flags & layout_->unsynchronised) != 0)) {
+        resynced.reset(static_cast<uint8_t *>(std::malloc(size)));
+        if (!resynced) {
+            ID3_LOG_AS(call_.log, kScanner, INFO, "unable to malloc %u bytes to resynchronise.",
+                       size);
+            result_ = KELID3_ENOMEM;
+            return false;
+        }
+        size = resynchronise(content, size, resynced.get());
+        content = resynced.get();
+    }
+    const uint32_t prefix = prefix_length(header.flags);
+    const Decoding how{call_.log, (call_.flags & KELID3_READ_ALL_FRAMES) != 0,
+                       header.pic_layout ? PictureLayout::kPic : PictureLayout::kApic};
+    // A frame too short to hold its prefixes and a byte of content is not read.
+    const int decoded = size > prefix
+                            ? id3_parse_v2_frame(frame_.get(), content + prefix, size - prefix, how)
+                            : kNotDecoded;
     if (decoded < 0) {
         result_ = KELID3_EBADTAG;
         return false;
@@ -278,8 +349,9 @@ bool Scan::decode(const FrameHeader &header) {
     if (decoded == kDecoded) {
         link_frame(tag_, frame_);
     } else {
-        ID3_LOG_AS(kScanner, INFO, "unable to parse v2 frame: id=%08x, %c%c%c%c. Skipping it.",
-                   header.id, ID3_ID_CHARS(header.id));
+        ID3_LOG_AS(call_.log, kScanner, INFO,
+                   "unable to parse v2 frame: id=%08x, %c%c%c%c. Skipping it.", header.id,
+                   ID3_ID_CHARS(header.id));
     }
     return true;
 }
@@ -292,21 +364,69 @@ void Scan::pass(uint32_t n) {
     pos_ = n > UINT32_MAX - pos_ ? UINT32_MAX : pos_ + n;
 }
 
-}  // namespace
-}  // namespace kelid3::detail
-
-extern "C" int32_t id3_parse_v2x_body(const void *buf, uint32_t len, id3_tag *tag,
-                                      const uint32_t *ids) {
-    using namespace kelid3::detail;
-    Scan scan(static_cast<const uint8_t *>(buf), len, tag, ids);
+// The scan of `len` bytes at `buf` whose frames end at `limit`; its stopping
+// point in `call`.
+int32_t run_scan(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag, Call &call) {
     const FrameLayout *layout = frame_layout(tag->version);
+    Scan scan(buf, len, limit, tag, call, layout);
     if (layout == nullptr) {
         // Found out before the first frame header, once the checks that come
         // before every frame header have passed.
         if (scan.next_frame()) scan.unsupported();
-        return scan.result();
+    } else {
+        while (scan.next_frame() && scan.read_frame()) {
+        }
     }
-    while (scan.next_frame() && scan.read_frame(*layout)) {
-    }
+    call.stopped_at = scan.stopped_at();
     return scan.result();
+}
+
+// ID3v2.2 and 2.3 tags unsynchronised as a whole: frame sizes count the bytes
+// as they are once FF 00 is FF again, so the frames are found in a copy of
+// the tag with that undone. What the caller learns is in its own bytes.
+int32_t scan_resynchronised(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag,
+                            Call &call) {
+    // The tag's bytes behind its header (a few more behind an extended header).
+    const uint32_t extent = tag->size < len ? tag->size : len;
+    BlockPtr<uint8_t> copy{static_cast<uint8_t *>(std::malloc(extent != 0 ? extent : 1))};
+    if (!copy) {
+        ID3_LOG_AS(call.log, kScanner, INFO, "unable to malloc %u bytes to resynchronise.", extent);
+        call.stopped_at = 0;
+        return KELID3_ENOMEM;
+    }
+    const uint32_t copied = resynchronise(buf, extent, copy.get());
+    // The frames' end moves with the bytes in front of it.
+    const uint32_t copy_limit =
+        limit <= extent
+            ? resynchronised_length(buf, limit)
+            : (limit - extent > UINT32_MAX - copied ? UINT32_MAX : copied + (limit - extent));
+    const int32_t result = run_scan(copy.get(), copied, copy_limit, tag, call);
+    call.stopped_at = stored_offset(buf, extent, call.stopped_at);
+    return result < 0
+               ? result
+               : static_cast<int32_t>(stored_offset(buf, extent, static_cast<uint32_t>(result)));
+}
+
+}  // namespace
+
+int32_t scan_v2x_body(const uint8_t *buf, uint32_t len, id3_tag *tag, Call &call) {
+    if (len > kMaxScan) len = kMaxScan;
+    // The header's size counts the bytes behind the tag header, so the scan
+    // ends ten bytes before the frames' end. A declared size below the
+    // header's sets no end at all.
+    const uint32_t limit =
+        tag->size >= tag->header_size ? tag->size - tag->header_size : UINT32_MAX;
+    const FrameLayout *layout = frame_layout(tag->version);
+    if (layout != nullptr && !layout->per_frame_unsync && (tag->flags & kTagUnsynchronised) != 0) {
+        return scan_resynchronised(buf, len, limit, tag, call);
+    }
+    return run_scan(buf, len, limit, tag, call);
+}
+
+}  // namespace kelid3::detail
+
+extern "C" int32_t id3_parse_v2x_body(const void *buf, uint32_t len, id3_tag *tag,
+                                      const uint32_t *ids) {
+    kelid3::detail::Call call = kelid3::detail::specified_call(ids);
+    return kelid3::detail::scan_v2x_body(static_cast<const uint8_t *>(buf), len, tag, call);
 }
