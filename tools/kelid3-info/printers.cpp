@@ -42,25 +42,22 @@ class Listing : public Printer {
             if (tag.unread_from)
                 line(out, "    ",
                      "frames from byte " + std::to_string(*tag.unread_from) + " on not read");
-            if (tag.large_frames != 0)
-                line(out, "    ",
-                     std::to_string(tag.large_frames) + " frames larger than 512 KiB passed over");
-            if (tag.skipped_frames != 0)
-                line(out, "    ",
-                     std::to_string(tag.skipped_frames) +
-                         " frames passed over (compressed, encrypted or unsynchronised)");
+            count(out, "    frames larger than 512 KiB passed over: ", tag.large_frames);
+            count(out, "    frames passed over as compressed, encrypted or unsynchronised: ",
+                  tag.skipped_frames);
         }
         for (const std::string &refused : model.refused) line(out, "  ", refused);
         if (model.tags.empty() && model.refused.empty()) line(out, "  ", "no ID3 tag");
-        if (model.pictures_over_limit != 0)
-            line(out, "  ",
-                 std::to_string(model.pictures_over_limit) +
-                     " more pictures not written (--max-pictures)");
+        count(out, "  pictures not written, more than --max-pictures: ", model.pictures_over_limit);
         first_ = false;
         return out;
     }
 
   private:
+    static void count(std::string &out, const char *text, uint64_t n) {
+        if (n != 0) out += text + std::to_string(n) + "\n";
+    }
+
     static void line(std::string &out, const char *indent, const std::string &text) {
         out += indent;
         escape(text, Style::kTerminal, out);
@@ -70,7 +67,7 @@ class Listing : public Printer {
     static std::string flags(uint32_t flags) {
         static const char *const kNames[] = {"unsynchronisation", "extended header", "experimental",
                                              "footer"};
-        char hex[8];
+        char hex[16];
         std::snprintf(hex, sizeof hex, "0x%02" PRIx32, flags);
         std::string names;
         for (uint32_t bit = 0; bit < 4; ++bit)
@@ -83,10 +80,10 @@ class Listing : public Printer {
         std::string out = std::string(kelid3::id_string(frame.id).view()) + "  ";
         out += kelid3::description(frame.id);
         const std::vector<Value> &values = frame.values;
-        if (frame.labels == 1) out += " [" + values[0].text + "]";
+        if (frame.labels != 0) out += out.back() == ' ' ? "[" : " [";  // WXXX has no description
+        if (frame.labels == 1) out += values[0].text + "]";
         if (frame.labels == 2)
-            out +=
-                " [" + values[0].text + (values[1].text.empty() ? "" : ", ") + values[1].text + "]";
+            out += values[0].text + (values[1].text.empty() ? "" : ", ") + values[1].text + "]";
         std::string value;
         if (frame.picture) {
             const Picture &picture = *frame.picture;

@@ -107,7 +107,7 @@ TEST_F(Tool, ListsEveryFrameOfTheCompleteReaderInTagOrder) {
         {"TDRC", text(0, "2024-05"), "Recording time: 2024-05"},
         {"COMM", text(0, "engd\0note"s), "Comments [eng, d]: note"},
         {"USLT", text(3, "eng\0a\nb"s), "Unsynchronised lyric/text transcription [eng]: a\\nb"},
-        {"WXXX", text(0, "home\0http://a"s), " [home]: http://a"},
+        {"WXXX", text(0, "home\0http://a"s), "[home]: http://a"},
         {"WOAR", bytes("http://b"), "Official artist/performer webpage: http://b"},
         {"TXXX", text(3, "k\0v1\0v2"s), "User defined text information frame [k]: v1 | v2"},
         {"TCON", text(0, "(17)\0Trip\0"s), "Content type: Rock (17) | Trip"},
@@ -208,7 +208,7 @@ TEST_F(Tool, PicturesMirrorTheTreeNeverReplaceAndStopAtTheLimit) {
     EXPECT_EQ(first.err + std::to_string(first.status), "0");
     EXPECT_TRUE(has(first.out,
                     "01-2.png\n    APIC  Attached picture: image/png, Cover (front), "
-                    "4 bytes\n  1 more pictures not written (--max-pictures)\n"));
+                    "4 bytes\n  pictures not written, more than --max-pictures: 1\n"));
     EXPECT_EQ(again.status, 2);
     EXPECT_TRUE(has(again.err, "kelid3-info: p/A/01-1.png: exists already, not replaced\n"));
     EXPECT_TRUE(has(again.out, "bytes, not written: p/A/01-1.png: exists already, not replaced"));
