@@ -239,8 +239,9 @@ class Csv : public Printer {
             for (const uint32_t wanted : {id, id == "TDRC"_id && !tag.v1 ? "TYER"_id : 0u}) {
                 for (const Frame &frame : tag.frames) {
                     // A comment with a description is for programs (iTunNORM, ...).
-                    if (frame.id != wanted || (frame.labels == 2 && !frame.values[1].text.empty()))
-                        continue;
+                    const bool program =
+                        frame.id == "COMM"_id && frame.labels == 2 && !frame.values[1].text.empty();
+                    if (frame.id != wanted || program) continue;
                     for (size_t i = frame.labels; i < frame.values.size(); ++i)
                         out += (out.empty() ? "" : " / ") + value_text(frame.values[i], false);
                 }

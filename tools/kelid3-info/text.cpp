@@ -86,6 +86,12 @@ void set_utf8_output(bool utf8) {
 
 void escape(std::string_view text, Style style, std::string &out) {
     for (size_t at = 0; at < text.size();) {
+        size_t plain = at;  // printable ASCII goes as it is, in one piece
+        while (plain < text.size() && text[plain] >= 0x20 && text[plain] < 0x7F &&
+               (style != Style::kJson || (text[plain] != '"' && text[plain] != '\\')))
+            ++plain;
+        out.append(text, at, plain - at);
+        if ((at = plain) == text.size()) break;
         char32_t c = 0;
         const size_t length = decode(text, at, c);
         if (length == 0) {  // not UTF-8
