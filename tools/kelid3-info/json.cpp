@@ -53,21 +53,9 @@ JsonWriter &JsonWriter::string(std::string_view utf8) {
     return *this;
 }
 
-JsonWriter &JsonWriter::number(uint64_t value) {
+JsonWriter &JsonWriter::raw(std::string_view text) {
     separate();
-    out_ += std::to_string(value);
-    return *this;
-}
-
-JsonWriter &JsonWriter::boolean(bool value) {
-    separate();
-    out_ += value ? "true" : "false";
-    return *this;
-}
-
-JsonWriter &JsonWriter::null() {
-    separate();
-    out_ += "null";
+    out_ += text;
     return *this;
 }
 

@@ -26,9 +26,9 @@ class JsonWriter {
     // The name of the next member of an object.
     JsonWriter &key(std::string_view name);
     JsonWriter &string(std::string_view utf8);
-    JsonWriter &number(uint64_t value);
-    JsonWriter &boolean(bool value);
-    JsonWriter &null();
+    JsonWriter &number(uint64_t value) { return raw(std::to_string(value)); }
+    JsonWriter &boolean(bool value) { return raw(value ? "true" : "false"); }
+    JsonWriter &null() { return raw("null"); }
 
   private:
     struct Level {
@@ -37,6 +37,7 @@ class JsonWriter {
         bool empty;
     };
     JsonWriter &open(char open, char close, bool inline_);
+    JsonWriter &raw(std::string_view text);  // a number, true, false or null
     // What goes before a value: nothing after a key, else a comma after the
     // last element and a line break where the level is not inline.
     void separate();

@@ -55,7 +55,13 @@ class Pipeline {
             // fewer threads, or none
         }
     }
-    ~Pipeline() { drain(); }
+    ~Pipeline() {  // after drain(), or when unwinding: the threads end, nothing is shown
+        std::unique_lock<std::mutex> lock(mutex_);
+        stop_ = true;
+        work_.notify_all();
+        lock.unlock();
+        for (std::thread &thread : threads_) thread.join();
+    }
     Pipeline(const Pipeline &) = delete;
     Pipeline &operator=(const Pipeline &) = delete;
 
@@ -72,15 +78,10 @@ class Pipeline {
         work_.notify_one();
     }
 
+    // Shows what is left.
     void drain() {
-        if (threads_.empty()) return;
         std::unique_lock<std::mutex> lock(mutex_);
         while (!queue_.empty()) show_first(lock);
-        stop_ = true;
-        work_.notify_all();
-        lock.unlock();
-        for (std::thread &thread : threads_) thread.join();
-        threads_.clear();
     }
 
   private:
@@ -145,6 +146,7 @@ class Run {
                 if (path == kStandardInput) pipeline.add(Item{path, true, "", 0});
                 if (path != kStandardInput) walker.walk(path);
             }
+            pipeline.drain();
         }
         output_.out(printer_->end());
         if (!output_.finish()) status_ = 2;
@@ -162,6 +164,11 @@ class Run {
     }
 
   private:
+    // A path as messages name it.
+    static std::string name_of(const std::string &path) {
+        return path == kStandardInput ? "standard input" : shown(path);
+    }
+
     // On any thread.
     void read(Slot &slot) {
         if (!slot.item.note.empty()) return;
@@ -177,8 +184,7 @@ class Run {
     void show(Slot &slot) {
         FileModel &model = slot.model;
         model.path = slot.item.path;
-        const std::string name =
-            model.path == kStandardInput ? "standard input" : shown(model.path);
+        const std::string name = name_of(model.path);
         status_ = std::max(status_, slot.item.status);
         if (!slot.item.note.empty()) {
             output_.message(name + ": " + slot.item.note);
@@ -225,9 +231,7 @@ class Run {
             failed.path = std::move(model.path);
             model = FileModel();  // what it held is released first
             failed.error = "out of memory";
-            output_.message(
-                (failed.path == kStandardInput ? "standard input" : shown(failed.path)) +
-                ": out of memory");
+            output_.message(name_of(failed.path) + ": out of memory");
             status_ = 2;
             text = printer_->entry(failed);
         }

@@ -101,12 +101,6 @@ std::string result_text(int32_t code) {
                                    : "unexpected result";
 }
 
-const char *encoding_name(kelid3::text_encoding encoding) {
-    static const char *const kNames[] = {"ISO-8859-1", "UTF-16", "UTF-16BE", "UTF-8"};
-    const auto index = static_cast<size_t>(encoding);
-    return index < std::size(kNames) ? kNames[index] : "unknown";
-}
-
 // A text field's values as UTF-8: apart at its NUL separators, without the
 // empty ones at its end (its terminator, padding), at least one.
 std::vector<std::string> values_of(kelid3::field field) {
@@ -171,7 +165,10 @@ Frame frame_of(kelid3::frame record, bool v1, bool v22) {
         // An ID3v1 text ends at its first NUL; its width is padded with spaces.
         if (v1 || strings < labels) texts.resize(1);
         while (v1 && !texts[0].empty() && texts[0].back() == ' ') texts[0].pop_back();
-        if (strings++ == (labels == 2 ? 1 : 0)) frame.encoding = encoding_name(field.encoding());
+        static const char *const kNames[] = {"ISO-8859-1", "UTF-16", "UTF-16BE", "UTF-8",
+                                             "unknown"};
+        const auto encoding = std::min<size_t>(static_cast<size_t>(field.encoding()), 4);
+        if (strings++ == (labels == 2 ? 1 : 0)) frame.encoding = kNames[encoding];
         for (std::string &text : texts) frame.values.push_back({std::move(text), std::nullopt});
     }
     frame.labels = static_cast<uint32_t>(std::min(labels, strings));

@@ -40,10 +40,17 @@ bool number(std::string_view text, bool sized, uint64_t max, uint64_t &value) {
     return true;
 }
 
-std::string form(Options &options, Form form) {
+template <Form form>
+std::string set_form(Options &options, std::string_view) {
     if (options.form != Form::kListing && options.form != form)
         return "--json, --json-lines, --csv and --dump exclude each other";
     options.form = form;
+    return "";
+}
+
+template <auto member, auto value>
+std::string set(Options &options, std::string_view) {
+    options.*member = value;
     return "";
 }
 
@@ -69,9 +76,11 @@ std::string extensions(Options &options, std::string_view list) {
     return "";
 }
 
-std::string count(std::string_view text, bool sized, uint64_t min, uint64_t max, uint64_t &to) {
+// A number from `min` to `max`, with a suffix K, M or G when `sized`.
+template <uint64_t Options::*member, bool sized, uint64_t min, uint64_t max>
+std::string count(Options &options, std::string_view text) {
     uint64_t value = 0;
-    if (number(text, sized, max, value) && value >= min) return to = value, "";
+    if (number(text, sized, max, value) && value >= min) return options.*member = value, "";
     return "'" + shown(text) + "' is not a number from " + std::to_string(min) + " to " +
            std::to_string(max) + (sized ? " (digits, then K, M or G)" : "");
 }
@@ -82,14 +91,12 @@ using A = std::string_view;
 }  // namespace
 
 const OptionSpec kOptions[] = {
-    {0, "json", nullptr, "print one JSON document for the whole run",
-     [](O &o, A) -> std::string { return form(o, Form::kJson); }},
+    {0, "json", nullptr, "print one JSON document for the whole run", set_form<Form::kJson>},
     {0, "json-lines", nullptr, "print one JSON object per file, one a line",
-     [](O &o, A) -> std::string { return form(o, Form::kJsonLines); }},
+     set_form<Form::kJsonLines>},
     {0, "csv", nullptr, "print a table (RFC 4180): a header row, a row a file",
-     [](O &o, A) -> std::string { return form(o, Form::kCsv); }},
-    {0, "dump", nullptr, "print the library's own dump of each tag",
-     [](O &o, A) -> std::string { return form(o, Form::kDump); }},
+     set_form<Form::kCsv>},
+    {0, "dump", nullptr, "print the library's own dump of each tag", set_form<Form::kDump>},
     {0, "frames", "ID[,ID]...",
      "show only these frames, e.g. TIT2,TPE1,APIC; the\ncolumns of --csv (default "
      "TIT2,TPE1,TALB,TRCK,\nTDRC,TCON,COMM)",
@@ -97,7 +104,7 @@ const OptionSpec kOptions[] = {
     {0, "strict", nullptr,
      "read ID3v2 tags as kelid3_tag_parse does: 33 text\nframes and pictures, no "
      "unsynchronised or large\nframe",
-     [](O &o, A) -> std::string { return o.strict = true, ""; }},
+     set<&O::strict, true>},
     {0, "extract-pictures", "DIR",
      "write the pictures below DIR in the tree of the\nfiles: A/01.mp3 gives DIR/A/01-1.jpg "
      "(never\nreplacing a file)",
@@ -106,30 +113,25 @@ const OptionSpec kOptions[] = {
          return dir.empty() ? "the directory name is empty" : "";
      }},
     {0, "max-pictures", "N", "write at most N pictures of a file (default 64)",
-     [](O &o, A n) -> std::string { return count(n, false, 0, UINT32_MAX, o.max_pictures); }},
+     count<&O::max_pictures, false, 0, UINT32_MAX>},
     {0, "ext", "EXT[,EXT]...",
      "in directories read only files with these\nextensions, e.g. mp3,mp2 (any case)", extensions},
     {0, "max-tag-bytes", "N",
      "do not read ID3v2 tags of more than N bytes\n(suffix K, M or G; default 64M)",
-     [](O &o, A n) -> std::string {
-         return count(n, true, 0, uint64_t{4} << 30, o.max_tag_bytes);
-     }},
+     count<&O::max_tag_bytes, true, 0, uint64_t{4} << 30>},
     {'j', "jobs", "N", "read N files at a time (default 1; the output is\nthe same)",
-     [](O &o, A n) -> std::string { return count(n, false, 1, 64, o.jobs); }},
+     count<&O::jobs, false, 1, 64>},
     {0, "log", nullptr, "show the library's diagnostic lines on standard\nerror",
-     [](O &o, A) -> std::string { return o.log = true, ""; }},
-    {0, "utf8", nullptr, "write UTF-8 whatever the locale says",
-     [](O &o, A) -> std::string { return o.utf8 = true, ""; }},
+     set<&O::log, true>},
+    {0, "utf8", nullptr, "write UTF-8 whatever the locale says", set<&O::utf8, true>},
     {0, "progress", nullptr, "show a progress line on standard error",
-     [](O &o, A) -> std::string { return o.progress = Progress::Mode::kOn, ""; }},
+     set<&O::progress, Progress::Mode::kOn>},
     {0, "no-progress", nullptr, "never show it (default: on a terminal, after a\nsecond)",
-     [](O &o, A) -> std::string { return o.progress = Progress::Mode::kOff, ""; }},
+     set<&O::progress, Progress::Mode::kOff>},
     {0, "summary", nullptr, "end with counts of files, tags and failures on\nstandard error",
-     [](O &o, A) -> std::string { return o.summary = true, ""; }},
-    {'h', "help", nullptr, "show this help and exit",
-     [](O &o, A) -> std::string { return o.help = true, ""; }},
-    {0, "version", nullptr, "show the version and exit",
-     [](O &o, A) -> std::string { return o.version = true, ""; }},
+     set<&O::summary, true>},
+    {'h', "help", nullptr, "show this help and exit", set<&O::help, true>},
+    {0, "version", nullptr, "show the version and exit", set<&O::version, true>},
 };
 const size_t kOptionCount = std::size(kOptions);
 

@@ -46,8 +46,7 @@ bool write_all(int fd, std::string_view text) {
 Output::Output() {
     struct stat out {
     }, err{};
-    err_terminal_ = isatty(2) != 0;
-    shared_ = err_terminal_ && isatty(1) && fstat(1, &out) == 0 && fstat(2, &err) == 0 &&
+    shared_ = isatty(2) && isatty(1) && fstat(1, &out) == 0 && fstat(2, &err) == 0 &&
               out.st_rdev == err.st_rdev;
     buffer_.reserve(kBufferBytes);
 }
@@ -98,7 +97,7 @@ bool Output::finish() {
 
 Progress::Progress(Mode mode, Output &output)
     : output_(output),
-      enabled_(mode == Mode::kOn || (mode == Mode::kAuto && output.err_is_terminal())),
+      enabled_(mode == Mode::kOn || (mode == Mode::kAuto && isatty(2))),
       forced_(mode == Mode::kOn),
       start_(now()) {}
 

@@ -31,7 +31,6 @@ class Output {
     // Flushes standard output and erases the progress line; false, with a
     // message, when standard output failed at any time.
     bool finish();
-    bool err_is_terminal() const { return err_terminal_; }
 
   private:
     void put(std::string_view text);  // to standard output, unbuffered

@@ -36,27 +36,14 @@ std::string write_new_file(const std::string &dir, const std::string &target,
 }  // namespace
 
 std::string_view picture_type_name(uint32_t type) {
-    static const char *const kTypes[] = {"Other",
-                                         "32x32 pixels file icon",
-                                         "Other file icon",
-                                         "Cover (front)",
-                                         "Cover (back)",
-                                         "Leaflet page",
-                                         "Media",
-                                         "Lead artist/lead performer/soloist",
-                                         "Artist/performer",
-                                         "Conductor",
-                                         "Band/Orchestra",
-                                         "Composer",
-                                         "Lyricist/text writer",
-                                         "Recording Location",
-                                         "During recording",
-                                         "During performance",
-                                         "Movie/video screen capture",
-                                         "A bright coloured fish",
-                                         "Illustration",
-                                         "Band/artist logotype",
-                                         "Publisher/Studio logotype"};
+    // clang-format off
+    static const char *const kTypes[] = {"Other", "32x32 pixels file icon", "Other file icon",
+        "Cover (front)", "Cover (back)", "Leaflet page", "Media",
+        "Lead artist/lead performer/soloist", "Artist/performer", "Conductor", "Band/Orchestra",
+        "Composer", "Lyricist/text writer", "Recording Location", "During recording",
+        "During performance", "Movie/video screen capture", "A bright coloured fish",
+        "Illustration", "Band/artist logotype", "Publisher/Studio logotype"};
+    // clang-format on
     return type < std::size(kTypes) ? kTypes[type] : "";
 }
 
