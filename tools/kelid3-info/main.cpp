@@ -264,7 +264,7 @@ bool picture_directory(const std::string &dir, Output &output) {
     if (stat(dir.c_str(), &info) == 0) {
         if (S_ISDIR(info.st_mode)) return true;
         problem = "not a directory";
-    } else if (errno != ENOENT || mkdir(dir.c_str(), 0777) != 0) {
+    } else if (mkdir(dir.c_str(), 0777) != 0) {  // it says why stat failed, if not ENOENT
         problem = std::strerror(errno);
     }
     if (problem != nullptr) output.message(shown(dir) + ": " + problem);

@@ -45,11 +45,9 @@ class Source {
     bool stream() const { return stream_; }
     uint64_t size() const { return size_; }
 
-    // Up to `count` bytes at `offset` (of a stream: at or behind what was
+    // Up to `count` bytes at `offset` (of a stream: right behind what was
     // read); fewer only at the end.
     size_t read(uint64_t offset, uint8_t *to, size_t count) {
-        while (stream_ && pos_ < offset)
-            if (get(skipped_, std::min<uint64_t>(offset - pos_, sizeof skipped_), 0) == 0) return 0;
         size_t got = 0;
         for (size_t n = 1; got < count && n > 0; got += n)
             n = get(to + got, count - got, offset + got);
@@ -172,9 +170,9 @@ Frame frame_of(kelid3::frame record, bool v1, bool v22) {
         for (std::string &text : texts) frame.values.push_back({std::move(text), std::nullopt});
     }
     frame.labels = static_cast<uint32_t>(std::min(labels, strings));
-    if (id == "TXXX"_id && !v1 && !frame.values.empty()) frame.labels = 1;  // its description
+    if (id == "TXXX"_id && !frame.values.empty()) frame.labels = 1;  // its description
     if (frame.labels != 0 && frame.values.size() == frame.labels) frame.values.emplace_back();
-    if (id == "TCON"_id && v1 && number && !frame.values.empty()) frame.values[0].genre = number;
+    if (id == "TCON"_id && v1 && !frame.values.empty()) frame.values[0].genre = number;
     if (id == "TCON"_id && !v1)
         for (Value &value : frame.values) value.genre = genre_of(value.text);
     if (number && frame.values.empty())

@@ -81,7 +81,7 @@ std::string picture_path(const std::string &dir, const std::string &path, uint64
     std::string stem = source.substr(start);
     const size_t dot = stem.rfind('.');
     if (dot != std::string::npos && dot > 0) stem.erase(dot);
-    if (stem == "." || stem == "..") stem = "__";
+    if (stem == ".") stem = "__";  // of "..", cut at its last dot
     return target + "/" + stem + "-" + std::to_string(n) + "." + picture_extension(picture);
 }
 

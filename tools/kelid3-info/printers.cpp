@@ -242,8 +242,10 @@ class Csv : public Printer {
                     const bool program =
                         frame.id == "COMM"_id && frame.labels == 2 && !frame.values[1].text.empty();
                     if (frame.id != wanted || program) continue;
-                    for (size_t i = frame.labels; i < frame.values.size(); ++i)
-                        out += (out.empty() ? "" : " / ") + value_text(frame.values[i], false);
+                    for (size_t i = frame.labels; i < frame.values.size(); ++i) {
+                        const std::string text = value_text(frame.values[i], false);
+                        if (!text.empty()) out += (out.empty() ? "" : " / ") + text;
+                    }
                 }
                 if (!out.empty()) return out;
             }

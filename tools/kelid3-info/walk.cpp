@@ -30,7 +30,7 @@ void Walker::visit(const std::string &path, bool named) {
     const size_t dot = path.rfind('.');
     const bool wanted =
         named || extensions_.empty() ||
-        (dot != std::string::npos && path.find('/', dot) == std::string::npos &&
+        (dot != std::string::npos &&
          std::any_of(extensions_.begin(), extensions_.end(), [&](const std::string &ext) {
              return strcasecmp(path.c_str() + dot + 1, ext.c_str()) == 0;
          }));

@@ -38,8 +38,13 @@ TEST(Escape, HidesControlsBidiAndBadBytesInEachStyle) {
         {"e0", "\xe0\x9f\xbf|\xe0\xa0\x80", kTerm, true, "\\xe0\\x9f\\xbf|\xe0\xa0\x80"},
         {"ed", "\xed\x9f\xbf|\xed\xa0\x80", kTerm, true, "\xed\x9f\xbf|\\xed\\xa0\\x80"},
         {"f0", "\xf0\x8f\xbf\xbf|\xf0\x90\x80\x80", kTerm, true, "\\xf0\\x8f\\xbf\\xbf|\U00010000"},
-        {"f4", "\xf4\x8f\xbf\xbf|\xf4\x90|\xf5", kTerm, true, "\xf4\x8f\xbf\xbf|\\xf4\\x90|\\xf5"},
+        {"f4", "\xf4\x8f\xbf\xbf|\xf4\x90\x80\x80", kTerm, true,
+         "\xf4\x8f\xbf\xbf|\\xf4\\x90\\x80\\x80"},
+        {"f5", "\xf5\x80\x80\x80|\xef\xbf\xbf", kTerm, true, "\\xf5\\x80\\x80\\x80|\xef\xbf\xbf"},
         {"cut", "\xe2\x82\x41\xef\xbf", kTerm, true, "\\xe2\\x82A\\xef\\xbf"},
+        {"broken", "\xe2\x82\xc3\xa9", kTerm, true, "\\xe2\\x82\xc3\xa9"},
+        {"bmp edge", "\uffff\U00010000", kTerm, false, "\\uffff\\U00010000"},
+        {"json pair edge", "\U00010000", kJson, false, "\\ud800\\udc00"},
         {"ascii only", "\u00e9\u20ac\U0001f3b5", kTerm, false, "\\u00e9\\u20ac\\U0001f3b5"},
         {"json", "\"\\/\b\f\n\r\t\x01\x7f", kJson, true, "\\\"\\\\/\\b\\f\\n\\r\\t\\u0001\\u007f"},
         {"json bad", "a\xff\xe2\x80\xaez", kJson, true, "a\xef\xbf\xbd\\u202ez"},
@@ -58,6 +63,8 @@ TEST(Escape, HidesControlsBidiAndBadBytesInEachStyle) {
     EXPECT_FALSE(valid_utf8("\xc3\xa9\xe2\x82"));
     EXPECT_EQ(csv_field("plain \xc3\xa9\ttab"), "plain \xc3\xa9\ttab");
     EXPECT_EQ(csv_field("a,b"), "\"a,b\"");
+    EXPECT_EQ(csv_field("a\nb"), "\"a\nb\"");
+    EXPECT_EQ(csv_field("a\"b"), "\"a\"\"b\"");
     EXPECT_EQ(csv_field("say \"hi\"\n\r\x1b"), "\"say \"\"hi\"\"\n\\r\\x1b\"");
 }
 
@@ -102,6 +109,7 @@ TEST(Options, ReportEachMistakeEscaped) {
         {"takes none", {"--json=1", "f"}, "option '--json' takes no argument"},
         {"forms", {"--csv", "--csv", "--dump"}, "--dump: --json, --json-lines, --csv and --dump "},
         {"frame id", {"--frames", "tit2,T\x1b"}, "--frames: 'T\\x1b' is not a frame identifier"},
+        {"three letters", {"--frames", "TT2"}, "--frames: 'TT2' is not a frame identifier"},
         {"extension", {"--ext", "mp3,,x"}, "--ext: an empty extension in 'mp3,,x'"},
         {"directory", {"--extract-pictures="}, "--extract-pictures: the directory name is empty"},
         {"no path", {"--json"}, "no FILE or DIR given"},
@@ -114,13 +122,13 @@ TEST(Options, ReportEachMistakeEscaped) {
     }
     Options o;
     EXPECT_EQ(parse_options({"--max-tag-bytes", "4g", "-j64", "--max-pictures=0", "--frames",
-                             "tit2,TXXX", "--ext", ".MP3,m4a", "--", "-j", "-"},
+                             "tit9,TXXX", "--ext", ".MP3,m4a", "--", "-j", "-"},
                             o),
               "");
     EXPECT_EQ(o.max_tag_bytes, 4ull << 30);
     EXPECT_EQ(o.jobs, 64u);
     EXPECT_EQ(o.max_pictures, 0u);
-    EXPECT_EQ(o.frames, (std::vector<uint32_t>{0x54495432, 0x54585858}));
+    EXPECT_EQ(o.frames, (std::vector<uint32_t>{0x54495439, 0x54585858}));
     EXPECT_EQ(o.extensions, (std::vector<std::string>{"mp3", "m4a"}));
     EXPECT_EQ(o.paths, (std::vector<std::string>{"-j", "-"}));
     EXPECT_EQ(parse_options({"--max-tag-bytes=3M", "f"}, o), "");
