@@ -172,7 +172,7 @@ Frame frame_of(kelid3::frame record, bool v1, bool v22) {
     frame.labels = static_cast<uint32_t>(std::min(labels, strings));
     if (id == "TXXX"_id && !frame.values.empty()) frame.labels = 1;  // its description
     if (frame.labels != 0 && frame.values.size() == frame.labels) frame.values.emplace_back();
-    if (id == "TCON"_id && v1 && !frame.values.empty()) frame.values[0].genre = number;
+    if (id == "TCON"_id && !frame.values.empty()) frame.values[0].genre = number;  // ID3v1
     if (id == "TCON"_id && !v1)
         for (Value &value : frame.values) value.genre = genre_of(value.text);
     if (number && frame.values.empty())

@@ -106,9 +106,10 @@ TEST_F(Tool, PrintsEachCaseAsTheGoldenTextsSay) {
     const Bytes cafe = utf16_bom(u"Caf\u00e9") + Bytes{0, 0} + utf16_bom(u"\u6771");
     V2Tag frames = V2Tag(4).frame("TIT2", Bytes{1} + cafe).text("TDRC", 0, "2024-05");
     frames.text("COMM", 0, "engd\0note"s).text("COMM", 3, "e\0g\0\xc3\xbc"s);
-    frames.text("USLT", 3, "eng\0a\nb"s).text("WXXX", 0, "home\0http://a"s);
+    frames.text("USLT", 3, "engs\0a\nb"s).text("WXXX", 0, "home\0http://a"s);
     frames.frame("WOAR", bytes("http://b")).text("TXXX", 3, "k\0v1\0v2"s).text("TXXX", 0, "only");
-    frames.text("TCON", 0, "\0(17)\0(17\0001234\0(1)x"s).text("TXYZ", 0, "?").text("TPE1", 0, "");
+    frames.text("TCON", 0, "\0(17)\0(17\0000017\0(1)x"s).text("TXYZ", 0, "?").text("TPE1", 0, "");
+    frames.text("TALB", 0, "album\0\0"s);
     write("g/frames.mp3", frames.frame("APIC", apic(0, "", 99, {0}, kPng)).padding(8).build());
     write("g/v22.mp3", V2Tag(2).frame("PIC", text(0, "png\3d\0"s) + kPng).build());
     write("g/v1.mp3", fill(300, 'x') + V1Tag{"Title   ", "", "", "1999", "", 3, 17}.build());
@@ -126,7 +127,7 @@ TEST_F(Tool, PrintsEachCaseAsTheGoldenTextsSay) {
     V2Tag large = V2Tag(4).text("TIT2", 0, "t").text("TALB", 0, std::string(600000, 'a'));
     write("g/large.mp3", large.frame("TPE1", text(0, "c"), 0x0008).build());
     write("g/inside.mp3", V2Tag(3).text("TIT2", 0, "x").raw(bytes("TAG") + fill(125, 'v')).build());
-    write("g/tail.mp3", fill(200, 'x') + V2Tag(4).text("TIT2", 0, "z").padding(107).build());
+    write("g/tail.mp3", fill(200, 'x') + V2Tag(4).text("TIT2", 0, "z").padding(106).build());
     for (const char *name : {"g/X.MP3", "g/dir.mp3/noext", "g/sub/s.mp3", "h/a.mp3"})
         write(name, kV1);
     write("g/cover.jpg", kPng);
@@ -136,10 +137,12 @@ TEST_F(Tool, PrintsEachCaseAsTheGoldenTextsSay) {
     ASSERT_EQ(mkfifo("g/fifo.mp3", 0600), 0);
     const GoldenRow rows[] = {
         {"listing",
-         {"--max-tag-bytes", "600045", "--ext", "mp3,JPG", "g", "h/", "g/fifo.mp3", "-"}},
+         {"--max-tag-bytes", "600045", "--ext", "mp3,JPG", "g", "h/", "g/dir.mp3/noext",
+          "g/fifo.mp3", "-"}},
         {"json-lines", {"--json-lines", "g"}},
         {"csv", {"--csv", "g"}},
-        {"csv-frames", {"--csv", "--frames", "tcon,TIT2,USLT,TXXX", "g/frames.mp3", "g/both.mp3"}},
+        {"csv-frames",
+         {"--csv", "--frames", "tcon,TIT2,USLT,TXXX", "g/frames.mp3", "g/both.mp3", "-"}},
         {"strict", {"--strict", "g/frames.mp3", "g/large.mp3"}},
         {"frames",
          {"--frames", "TIT2,comm,PRIV", "--max-tag-bytes=600044", "g/frames.mp3", "g/v1.mp3",
@@ -162,7 +165,9 @@ TEST_F(Tool, PrintsEachCaseAsTheGoldenTextsSay) {
         EXPECT_EQ(text, slurp(golden));
     }
     const std::string full = "sh -c '" KELID3_EMULATOR " " KELID3_INFO " g/v1.mp3 >/dev/full'";
-    EXPECT_EQ(exec(full, {}).err, "kelid3-info: standard output: No space left on device\n");
+    const Result no_space = exec(full, {});
+    EXPECT_EQ(no_space.err, "kelid3-info: standard output: No space left on device\n");
+    EXPECT_EQ(no_space.status, 2);
 }
 
 TEST_F(Tool, PicturesMirrorTheTreeNeverReplaceAndStopAtTheLimit) {
@@ -187,6 +192,10 @@ TEST_F(Tool, PicturesMirrorTheTreeNeverReplaceAndStopAtTheLimit) {
         jq(json.out,
            "[.picture_errors[1], .pictures_over_limit, .tags[0].frames[0].picture.saved_as]"),
         "[\"p/B/01-2.png: exists already, not replaced\",1,null]\n[null,null,\"p/D/01-1.png\"]\n");
+    EXPECT_EQ(run({"--extract-pictures", "none/p", "A"}).err,
+              "kelid3-info: none/p: No such file or directory\n");
+    EXPECT_EQ(run({"--extract-pictures", "A/01.mp3", "A"}).err,
+              "kelid3-info: A/01.mp3: not a directory\n");
     write("q/A", kPng);  // a file where the picture's directory would be
     EXPECT_TRUE(has(run({"--extract-pictures", "q", "A"}).err, "q/A/01-1.png: Not a directory\n"));
     // A picture cut short (the file size limit of ulimit -f) does not stay behind.
@@ -246,9 +255,15 @@ TEST_F(Tool, MemoryRunningOutFailsOneFileAndTheRunGoesOn) {
     V2Tag big(4);  // read in about 30 MiB, printed in 100 MiB more (each \1 as \u0001)
     for (int i = 0; i < 20; ++i) big.text("TIT2", 0, std::string(500000, '\1'));
     write("big.mp3", big.build());
-    const Result r = run({"--json", "big.mp3", "samples/id3v1.mp3"}, {}, 100 << 10);
-    EXPECT_EQ(jq(r.out, "[.[] | .error // .tags[0].version]"), "[\"out of memory\",\"ID3v1.1\"]\n");
-    EXPECT_EQ(r.err, "kelid3-info: big.mp3: out of memory\n");
+    const Bytes one = V2Tag(4).text("TIT2", 0, "").body;  // 8 MiB of one-byte frames: more
+    Bytes flood;                                          // records than the library can hold
+    while (flood.size() < (8 << 20)) flood.insert(flood.end(), one.begin(), one.end());
+    write("flood.mp3", V2Tag(4).raw(flood).build());
+    const Result r = run({"--json", "big.mp3", "flood.mp3", "samples/id3v1.mp3"}, {}, 100 << 10);
+    EXPECT_EQ(jq(r.out, "[.[] | .error // .tags[0].version]"),
+              "[\"out of memory\",\"out of memory\",\"ID3v1.1\"]\n");
+    EXPECT_EQ(r.err,
+              "kelid3-info: big.mp3: out of memory\nkelid3-info: flood.mp3: out of memory\n");
     EXPECT_EQ(r.status, 2);
 }
 
@@ -299,6 +314,8 @@ TEST_F(Tool, ReadsAStreamAndShowsTheLibrarysLinesAndDump) {
     const std::string late = "(sleep 1 | " KELID3_EMULATOR " " KELID3_INFO
                              " --json-lines samples/id3v1.mp3 - >.late &); sleep 0.5; cat .late";
     EXPECT_TRUE(has(exec("sh -c '" + late + "'", {}).out, "{\"file\": \"samples/id3v1.mp3\""));
+    const Result folder = exec("sh -c '" KELID3_EMULATOR " " KELID3_INFO " - <.'", {});
+    EXPECT_EQ(folder.err, "kelid3-info: standard input: Is a directory\n");
     const std::string dump = run({"--dump", "samples/id3v23-picture.mp3"}).out;
     EXPECT_TRUE(
         dump.starts_with("samples/id3v23-picture.mp3\nTAG version 2.3.0, length 00418, flags "
