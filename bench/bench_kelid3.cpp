@@ -16,10 +16,13 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <iomanip>
 #include <iostream>
 #include <iterator>
@@ -138,6 +141,139 @@ void kelid3_parse(benchmark::State &state, const Prepared *p, Parse parse, Free 
     }
     finish(state, *p, before);
 }
+
+// The complete reader: every text, URL, comment and lyrics frame, no lines.
+void kelid3_read(benchmark::State &state, const Prepared *p) {
+    const auto *data = p->tag.bytes.data();
+    const auto size = static_cast<uint32_t>(p->tag.bytes.size());
+    kelid3_read_options options{};
+    options.struct_size = sizeof options;
+    options.flags = KELID3_READ_COMPLETE;
+    const uint64_t before = bench_allocations();
+    for (auto _ : state) {
+        id3_tag *tag = nullptr;
+        benchmark::DoNotOptimize(kelid3_tag_read(data, size, &tag, &options));
+        kelid3_tag_free(tag);
+    }
+    finish(state, *p, before);
+}
+
+// ---- Real writers' tags ---------------------------------------------------------
+
+// The ID3v2 tags of the shared corpus of files written by real programs
+// (../shared/corpus beside the source tree, or KELID3_CORPUS_DIR), each as a
+// caller reads it: the header's size and ten bytes from the start.
+struct Collection {
+    std::vector<Bytes> tags;
+    std::vector<TaglibInput *> taglib;
+    size_t bytes = 0;
+};
+
+Collection load_corpus() {
+    Collection c;
+    const char *env = std::getenv("KELID3_CORPUS_DIR");
+    const std::filesystem::path dir = env != nullptr && *env != 0 ? env : KELID3_CORPUS_DIR;
+    if (!std::filesystem::is_directory(dir)) return c;
+    std::vector<std::filesystem::path> files;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(dir))
+        if (entry.is_regular_file()) files.push_back(entry.path());
+    std::sort(files.begin(), files.end());
+    for (const auto &path : files) {
+        std::ifstream in(path, std::ios::binary);
+        Bytes file{std::istreambuf_iterator<char>(in), {}};
+        const auto len = static_cast<uint32_t>(std::min<size_t>(file.size(), UINT32_MAX));
+        if (len < 14 || file[0] != 'I') continue;
+        const int32_t size = kelid3_tag_query(file.data(), 14);
+        if (size <= 0) continue;
+        file.resize(std::min<size_t>(file.size(), static_cast<size_t>(size) + 10));
+        c.bytes += file.size();
+        c.tags.push_back(std::move(file));
+#ifdef KELID3_BENCH_TAGLIB
+        c.taglib.push_back(taglib_prepare(c.tags.back().data(), c.tags.back().size()));
+#endif
+    }
+    return c;
+}
+
+// All the collection's tags, read by kelid3 as parse or as the complete reader.
+void corpus_kelid3(benchmark::State &state, const Collection *c, uint32_t flags) {
+    kelid3_read_options options{};
+    options.struct_size = sizeof options;
+    options.flags = flags;
+    for (auto _ : state) {
+        for (const Bytes &tag : c->tags) {
+            id3_tag *parsed = nullptr;
+            if (flags == 0) {
+                benchmark::DoNotOptimize(kelid3_tag_parse(
+                    tag.data(), static_cast<uint32_t>(tag.size()), &parsed, nullptr));
+            } else {
+                benchmark::DoNotOptimize(kelid3_tag_read(
+                    tag.data(), static_cast<uint32_t>(tag.size()), &parsed, &options));
+            }
+            kelid3_tag_free(parsed);
+        }
+    }
+    state.SetBytesProcessed(static_cast<int64_t>(state.iterations()) *
+                            static_cast<int64_t>(c->bytes));
+}
+
+#ifdef KELID3_BENCH_LIBID3TAG
+// Seconds for 20 runs of f, the best of five.
+template <class F>
+double best_of_five(F f) {
+    double best = 1e18;
+    for (int round = 0; round < 5; ++round) {
+        const auto start = std::chrono::steady_clock::now();
+        for (int i = 0; i < 20; ++i) f();
+        const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+        best = std::min(best, took.count());
+    }
+    return best;
+}
+
+// Tag by tag: libid3tag's time over the complete reader's for each tag that
+// both read (a tag libid3tag refuses costs it next to nothing), their
+// geometric mean and median. KELID3_BENCH_CORPUS_TAGS=1 prints them first.
+void corpus_per_tag(const Collection &c) {
+    kelid3_read_options options{};
+    options.struct_size = sizeof options;
+    options.flags = KELID3_READ_COMPLETE;
+    std::vector<double> ratios;
+    double log_sum = 0;
+    for (const Bytes &tag : c.tags) {
+        const auto size = static_cast<uint32_t>(tag.size());
+        if (peer_libid3tag_parse(tag.data(), tag.size()) < 0) continue;
+        const double own = best_of_five([&] {
+            id3_tag *parsed = nullptr;
+            kelid3_tag_read(tag.data(), size, &parsed, &options);
+            kelid3_tag_free(parsed);
+        });
+        const double peer = best_of_five([&] { peer_libid3tag_parse(tag.data(), tag.size()); });
+        ratios.push_back(peer / own);
+        log_sum += std::log(peer / own);
+    }
+    if (ratios.empty()) return;
+    std::sort(ratios.begin(), ratios.end());
+    std::printf(
+        "corpus, tag by tag: %zu tags both read; libid3tag over the complete reader: "
+        "geometric mean %.2f, median %.2f, least %.2f\n",
+        ratios.size(), std::exp(log_sum / static_cast<double>(ratios.size())),
+        ratios[ratios.size() / 2], ratios.front());
+}
+
+void corpus_libid3tag(benchmark::State &state, const Collection *c) {
+    for (auto _ : state)
+        for (const Bytes &tag : c->tags)
+            benchmark::DoNotOptimize(peer_libid3tag_parse(tag.data(), tag.size()));
+}
+#endif
+
+#ifdef KELID3_BENCH_TAGLIB
+void corpus_taglib(benchmark::State &state, const Collection *c) {
+    for (auto _ : state)
+        for (const TaglibInput *tag : c->taglib) benchmark::DoNotOptimize(taglib_parse(tag));
+}
+#endif
 
 #ifdef KELID3_BENCH_LIBID3TAG
 void libid3tag_parse(benchmark::State &state, const Prepared *p) {
@@ -323,6 +459,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
         }
         geometric_means(out, "geometric mean, tags with text", with_text);
         geometric_means(out, "geometric mean, all tags", all);
+        complete_reader(out);
         const double one = median("id3_log/one_write");
         const double three = median("id3_log/three_piece");
         if (one > 0 && three > 0) {
@@ -336,6 +473,66 @@ class RatioReporter : public benchmark::ConsoleReporter {
     }
 
   private:
+    // The complete reader beside the peers, which decode every frame too.
+    void complete_reader(std::ostream &out) const {
+        out << "\nThe complete reader (kelid3_tag_read, KELID3_READ_COMPLETE, no lines)\n"
+            << std::left << std::setw(18) << "tag" << std::right << std::setw(11) << "read ns"
+            << std::setw(11) << "parse/read" << std::setw(11) << "libid3tag" << std::setw(9)
+            << "TagLib"
+            << "\n";
+        const char *const peers[] = {"libid3tag_parse/", "taglib_parse/"};
+        std::vector<double> ratios[2];
+        for (const Prepared &p : *tags_) {
+            const std::string &tag = p.tag.name;
+            const double read = median("kelid3_read/" + tag);
+            if (read <= 0) continue;
+            out << std::left << std::setw(18) << tag << std::right << std::setprecision(0)
+                << std::setw(11) << read << std::setprecision(2) << std::setw(11)
+                << median("kelid3_parse/" + tag) / read;
+            for (size_t i = 0; i < 2; ++i) {
+                const double other = median(peers[i] + tag);
+                out << std::setw(i == 0 ? 11 : 9);
+                if (other <= 0) {
+                    out << "-";
+                    continue;
+                }
+                out << other / read;
+                if (p.tag.has_text) ratios[i].push_back(other / read);
+            }
+            out << "\n";
+        }
+        out << std::left << std::setw(40) << "geometric mean, tags with text" << std::right;
+        for (size_t i = 0; i < 2; ++i) {
+            double log_sum = 0;
+            for (double r : ratios[i]) log_sum += std::log(r);
+            out << std::setw(i == 0 ? 11 : 9);
+            if (ratios[i].empty()) {
+                out << "-";
+            } else {
+                out << std::exp(log_sum / static_cast<double>(ratios[i].size()));
+            }
+        }
+        const double corpus = median("kelid3_read/corpus");
+        if (corpus > 0) {
+            out << "real writers' tags (the corpus, one run over all)\n"
+                << std::left << std::setw(18) << "corpus" << std::right << std::setprecision(0)
+                << std::setw(11) << corpus << std::setprecision(2) << std::setw(11)
+                << median("kelid3_parse/corpus") / corpus;
+            const char *const whole[] = {"libid3tag_parse/corpus", "taglib_parse/corpus"};
+            for (size_t i = 0; i < 2; ++i) {
+                const double other = median(whole[i]);
+                out << std::setw(i == 0 ? 11 : 9);
+                if (other > 0) {
+                    out << other / corpus;
+                } else {
+                    out << "-";
+                }
+            }
+            out << "\n";
+        }
+        out << "(libid3tag, TagLib: their time over the complete reader's)\n";
+    }
+
     double median(const std::string &name) const {
         auto it = times_.find(name);
         if (it == times_.end()) it = median_times_.find(name);
@@ -424,6 +621,7 @@ int main(int argc, char **argv) {
         const std::string &tag = p.tag.name;
         add("kelid3_parse/" + tag, kelid3_parse, &p, Parse{kelid3_tag_parse},
             Free{kelid3_tag_free});
+        add("kelid3_read/" + tag, kelid3_read, &p);
         if (three_piece.parse != nullptr)
             add("kelid3_parse_three_piece/" + tag, kelid3_parse, &p, three_piece.parse,
                 three_piece.release);
@@ -441,6 +639,21 @@ int main(int argc, char **argv) {
         add("record_floor/" + tag, record_floor, &p);
         add("copy_floor/" + tag, copy_floor, &p);
     }
+    const Collection corpus = load_corpus();
+    if (!corpus.tags.empty()) {
+        std::printf("corpus: %zu ID3v2 tags, %zu bytes\n", corpus.tags.size(), corpus.bytes);
+#ifdef KELID3_BENCH_LIBID3TAG
+        if (std::getenv("KELID3_BENCH_CORPUS_TAGS") != nullptr) corpus_per_tag(corpus);
+#endif
+        add("kelid3_parse/corpus", corpus_kelid3, &corpus, uint32_t{0});
+        add("kelid3_read/corpus", corpus_kelid3, &corpus, uint32_t{KELID3_READ_COMPLETE});
+#ifdef KELID3_BENCH_LIBID3TAG
+        add("libid3tag_parse/corpus", corpus_libid3tag, &corpus);
+#endif
+#ifdef KELID3_BENCH_TAGLIB
+        add("taglib_parse/corpus", corpus_taglib, &corpus);
+#endif
+    }
     for (const Prepared &p : *tags) add("kelid3_query/" + p.tag.name, kelid3_query, &p);
     for (const Prepared &p : *tags) add("kelid3_print/" + p.tag.name, kelid3_print, &p);
     const id3_field *utf8 = longest_text((*tags)[1].parsed, KELID3_ENC_UTF8);
@@ -454,6 +667,9 @@ int main(int argc, char **argv) {
     reporter.SetErrorStream(&std::cout);  // the run's context, with stderr gone
     benchmark::RunSpecifiedBenchmarks(&reporter);
     benchmark::Shutdown();
+#ifdef KELID3_BENCH_TAGLIB
+    for (TaglibInput *input : corpus.taglib) taglib_release(input);
+#endif
     for (Prepared &p : *tags) {
         kelid3_tag_free(p.parsed);
 #ifdef KELID3_BENCH_TAGLIB

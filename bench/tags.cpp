@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The six tags, written with the project's tag writer (tests/support).
+// The seven tags, written with the project's tag writer (tests/support).
 #include "bench/tags.h"
 
 #include <cstddef>
@@ -98,6 +98,43 @@ Bytes v22_text_pic() {
     return tag.build();
 }
 
+// What a current tagger writes: UTF-8 texts, the year as TDRC, sort orders,
+// a comment, lyrics, user texts, a URL and a cover; frames that only the
+// complete reader decodes among them.
+Bytes v24_tagger() {
+    const char *const texts[][2] = {
+        {"TIT2", "Ne me quitte pas"},
+        {"TPE1", "Nina Simone"},
+        {"TALB", "I Put a Spell on You"},
+        {"TDRC", "1965-06"},
+        {"TCON", "Jazz"},
+        {"TRCK", "9/12"},
+        {"TPOS", "1/1"},
+        {"TSOP", "Simone, Nina"},
+        {"TSOA", "I Put a Spell on You"},
+        {"TCOP", "\xE2\x84\x97 1965 Philips"},
+        {"TSSE", "LAME 3.100 -V 0"},
+        {"TKEY", "Cm"},
+    };
+    V2Tag tag(4);
+    for (const auto &t : texts) tag.text(t[0], kUtf8, t[1]);
+    const char *const users[][2] = {
+        {"REPLAYGAIN_TRACK_GAIN", "-3.21 dB"},
+        {"REPLAYGAIN_TRACK_PEAK", "0.988"},
+        {"MusicBrainz Album Id", "5b8c3a2e-9e0c-4f5a-8f0e-3c1a2b4d6e7f"}};
+    for (const auto &u : users)
+        tag.frame("TXXX", Bytes{kUtf8} + bytes(u[0]) + Bytes{0} + bytes(u[1]));
+    tag.frame("COMM", Bytes{kUtf8} + bytes("eng") + Bytes{0} + bytes("Remastered 2006"));
+    std::string lyrics = "eng";
+    lyrics.push_back('\0');
+    for (int verse = 0; verse < 24; ++verse)
+        lyrics += "Ne me quitte pas, il faut oublier, tout peut s'oublier\n";
+    tag.frame("USLT", Bytes{kUtf8} + bytes(lyrics));
+    tag.frame("WOAR", bytes("https://en.wikipedia.org/wiki/Nina_Simone"));
+    tag.frame("APIC", apic(kLatin1, "image/jpeg", kFrontCover, Bytes{0}, jpeg(20 * 1024)));
+    return tag.padding(1024).build();
+}
+
 Bytes v11() {
     return V1Tag{"So What", "Miles Davis", "Kind of Blue", "1959", "Remastered", 1, 8}.build();
 }
@@ -109,6 +146,7 @@ std::vector<SampleTag> sample_tags() {
         {"v23_text_jpeg", v23_text_jpeg(), true}, {"v24_utf8", v24_utf8(), true},
         {"v23_txxx200", v23_txxx200(), true},     {"v24_picture_490k", v24_picture_490k(), false},
         {"v22_text_pic", v22_text_pic(), true},   {"v11", v11(), true},
+        {"v24_tagger", v24_tagger(), true},
     };
 }
 

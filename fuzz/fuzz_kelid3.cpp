@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// libFuzzer harness: drives every exported function on the fuzzer's bytes.
+// libFuzzer harness: drives every exported function on the fuzzer's bytes, and
+// checks that every string field converts to valid UTF-8.
 //
 // The first byte chooses how the rest is used; the remaining bytes are the
 // input, copied into a heap block of exactly their size so that any read past
@@ -16,6 +17,41 @@ namespace {
 
 FILE *g_sink = nullptr;
 
+// True when the n bytes are valid UTF-8 (NUL bytes included).
+bool valid_utf8(const uint8_t *s, uint32_t n) {
+    for (uint32_t i = 0; i < n;) {
+        const uint8_t c = s[i];
+        const uint32_t more = c < 0x80                ? 0
+                              : c >= 0xC2 && c < 0xE0 ? 1
+                              : c >= 0xE0 && c < 0xF0 ? 2
+                              : c >= 0xF0 && c < 0xF5 ? 3
+                                                      : 4;
+        if (more == 4 || more > n - i - 1) return false;
+        uint32_t code = more == 0 ? c : c & (0x3Fu >> more);
+        for (uint32_t k = 1; k <= more; ++k) {
+            if ((s[i + k] & 0xC0) != 0x80) return false;
+            code = code << 6 | (s[i + k] & 0x3Fu);
+        }
+        const uint32_t least[] = {0, 0x80, 0x800, 0x10000};
+        if (code < least[more] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
+            return false;
+        i += more + 1;
+    }
+    return true;
+}
+
+// UTF-8 of a field: valid, NUL-terminated, for every string field.
+void check_utf8(const id3_field *field) {
+    uint32_t length = 0;
+    char *text = kelid3_field_utf8(field, &length);
+    const bool string = field->type == FIELD_STRING && field->encoding <= KELID3_ENC_UTF8;
+    if ((text != nullptr) != string) std::abort();
+    if (text != nullptr &&
+        (text[length] != 0 || !valid_utf8(reinterpret_cast<uint8_t *>(text), length)))
+        std::abort();
+    std::free(text);
+}
+
 // Converts and describes every field, and dumps the tag.
 void walk(const id3_tag *tag) {
     kelid3_tag_print(g_sink, tag);
@@ -23,6 +59,7 @@ void walk(const id3_tag *tag) {
         (void)kelid3_field_description(frame->id);
         for (const id3_field *field = frame->fields; field != nullptr; field = field->next) {
             std::free(kelid3_field_to_iso8859(field));
+            check_utf8(field);
             if (field->type == FIELD_UINT) (void)kelid3_genre_description(uint32_t(field->data));
         }
     }
@@ -51,6 +88,7 @@ void convert_raw(const uint8_t *data, size_t size) {
         field->encoding = encoding;
         field->length = uint32_t(size);
         std::free(kelid3_field_to_iso8859(field));
+        check_utf8(field);
     }
     std::free(field);
 }
@@ -83,6 +121,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size) {
                 kelid3_tag_free(tag);
             } else if (tag != nullptr) {
                 std::abort();  // a failed parse must leave the pointer alone
+            }
+            // The complete reader, or parts of it, with the flags in the mode byte.
+            kelid3_read_options options{};
+            options.struct_size = sizeof options;
+            options.flags = (mode >> 2) & KELID3_READ_COMPLETE;
+            options.ids = mode % 4 == 1 ? ids.data() : nullptr;
+            options.log = g_sink;
+            tag = nullptr;
+            const int32_t read = kelid3_tag_read(buf, len, &tag, &options);
+            if (options.stopped_at > len || (read > 0) != (tag != nullptr)) std::abort();
+            if (tag != nullptr) {
+                walk(tag);
+                kelid3_tag_free(tag);
             }
             break;
         }

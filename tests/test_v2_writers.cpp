@@ -133,8 +133,10 @@ TEST(V2Writers, WholeTagUnsynchronisationIsUndoneBeforeID3v24) {
          kP + " | TIT2/5 s0'<ff><fe><ff><00>'", 39},
         {"ID3v2.3, padding", unsynchronised(V2Tag(3).frame("TIT2", ff).padding(20)), 37, "TIT2/5 s0'<ff><fe><ff><00>'",
          27},
-        {"ID3v2.2", unsynchronised(V2Tag(2).frame("PIC", bytes("\0JPG\3\0\xFF\xE0"s)).text("TT2", 0, "T").padding(10)),
-         33, "TIT2/2 s0'T' | APIC/8 s0'JPG' u3 b'<ff><e0>'", 33},
+        {"ID3v2.2", unsynchronised(V2Tag(2).frame("PIC", bytes("\0JPG\3\0\xFF\xD8\xFF\xE0"s)).text("TT2", 0, "T")
+                                       .padding(10)), 35, "TIT2/2 s0'T' | APIC/10 s0'JPG' u3 b'<ff><d8><ff><e0>'", 35},
+        {"ID3v2.3, an FF before the padding", unsynchronised(V2Tag(3).text("TIT2", 0, "\xFF").padding(20)),
+         33, "TIT2/2 s0'<ff>'", 23},
         {"ID3v2.3 beyond its end", unsynchronised(V2Tag(3).frame("TIT2", ff).size(18)), 27,
          "TIT2/5 s0'<ff><fe><ff><00>'", 27},
     };

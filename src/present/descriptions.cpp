@@ -6,6 +6,6 @@
 
 extern "C" const char *kelid3_field_description(uint32_t id) {
     using namespace kelid3::detail;
-    const KnownFrame *row = find_frame(id);
-    return row != nullptr ? frame_description(row) : nullptr;
+    const uint32_t row = find_frame(id).row;
+    return row != kNoFrame ? frame_description(row) : nullptr;
 }

@@ -46,7 +46,8 @@ bool needs_escape(char c) {
 
 // Writes the line text[0, length) and a newline to `out` in one call, the
 // bytes from `from` on that needs_escape names as \xNN.
-int put_escaped(std::FILE *out, const char *text, size_t from, size_t length) {
+[[gnu::cold, gnu::noinline]] int put_escaped(std::FILE *out, const char *text, size_t from,
+                                             size_t length) {
     static constexpr char kHex[] = "0123456789abcdef";
     char line[4 * kLineRoom + 1];
     std::memcpy(line, text, from);
@@ -102,11 +103,13 @@ int write_line(std::FILE *out, bool escape, const char *func, int line, const ch
 
 namespace kelid3::detail {
 
-int log_line(std::FILE *out, const char *func, int line, const char *level, const char *fmt, ...) {
+int log_line(std::FILE *out, const char *func, int site, const char *fmt, ...) {
+    // The names six bytes apart: no table of pointers to relocate.
+    static constexpr char kLevels[] = "TRACE\0DEBUG\0INFO\0\0WARN\0\0ERROR";
     if (out == nullptr) return 0;
     va_list args;
     va_start(args, fmt);
-    const int result = write_line(out, true, func, line, level, fmt, args);
+    const int result = write_line(out, true, func, site / 8, kLevels + 6 * (site % 8), fmt, args);
     va_end(args);
     return result;
 }

@@ -20,12 +20,16 @@
 
 namespace kelid3::detail {
 
+// The levels, by their place in a line's `site`.
+enum LogLevel : int { kLevelTRACE, kLevelDEBUG, kLevelINFO, kLevelWARN, kLevelERROR };
+
 // One line to `out` (nothing when it is null), as id3_log writes it, except
 // that a byte of the message outside 0x20-0x7E other than 0x00 (a byte of the
 // tag printed as a character) is written as \xNN: no line carries raw control
-// bytes. Zero bytes stay as they are. One fwrite per line.
-int log_line(std::FILE *out, const char *func, int line, const char *level, const char *fmt, ...)
-    KELID3_PRINTF(5, 6);
+// bytes. Zero bytes stay as they are. One fwrite per line. `site` is the
+// source line times 8 plus the LogLevel: four fixed arguments, which the
+// 32-bit targets pass in registers.
+int log_line(std::FILE *out, const char *func, int site, const char *fmt, ...) KELID3_PRINTF(4, 5);
 
 }  // namespace kelid3::detail
 
@@ -63,10 +67,9 @@ int log_line(std::FILE *out, const char *func, int line, const char *level, cons
 
 // `level` is one of the bare words TRACE, DEBUG, INFO, WARN, ERROR; any other
 // word fails to compile. `out` is the call's stream.
-#define ID3_LOG(out, level, ...) \
-    ID3_LOG_KEEP_##level##_(     \
-        ::kelid3::detail::log_line(out, __func__, __LINE__, #level, __VA_ARGS__))
+#define ID3_LOG(out, level, ...) ID3_LOG_AS(out, __func__, level, __VA_ARGS__)
 
 // For helpers that report under the name of the routine they are part of.
-#define ID3_LOG_AS(out, func, level, ...) \
-    ID3_LOG_KEEP_##level##_(::kelid3::detail::log_line(out, func, __LINE__, #level, __VA_ARGS__))
+#define ID3_LOG_AS(out, func, level, ...)               \
+    ID3_LOG_KEEP_##level##_(::kelid3::detail::log_line( \
+        out, func, __LINE__ * 8 + ::kelid3::detail::kLevel##level, __VA_ARGS__))

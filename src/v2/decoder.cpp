@@ -44,9 +44,9 @@ Form form_of(uint32_t id, bool all_frames) {
         if (first_char(id) == 'T') return Form::kText;
         if (first_char(id) == 'W') return Form::kUrl;
     }
-    const KnownFrame *row = find_frame(id);
-    if (row == nullptr) return Form::kUnknown;
-    switch (row->kind) {
+    const FrameRow row = find_frame(id);
+    if (row.row == kNoFrame) return Form::kUnknown;
+    switch (row.kind) {
         case FrameClass::kText:
             return Form::kText;
         case FrameClass::kPicture:
@@ -115,59 +115,41 @@ int decode_text(id3_frame *frame, const uint8_t *content, uint32_t size, const D
     return kDecoded;
 }
 
-// Links the fields in their order into the frame: kDecoded, or kDecodeFatal
-// (after the text decoder's line) when any of them could not be had.
-template <size_t N>
-int attach(id3_frame *frame, FieldPtr (&fields)[N], const Decoding &how) {
-    for (const FieldPtr &field : fields) {
-        if (!field) {
+// Links the `n` fields in their order into the frame: kDecoded, or
+// kDecodeFatal (after the text decoder's line) when any could not be had.
+int attach(id3_frame *frame, FieldPtr *fields, size_t n, const Decoding &how) {
+    for (size_t i = 0; i < n; ++i) {
+        if (!fields[i]) {
             ID3_LOG_AS(how.log, kDecoder, ERROR, "unable to alloc mem for field.");
             return kDecodeFatal;
         }
     }
-    for (size_t i = N - 1; i > 0; --i) fields[i - 1]->next = fields[i].release();
+    for (size_t i = n - 1; i > 0; --i) fields[i - 1]->next = fields[i].release();
     frame->fields = fields[0].release();
     return kDecoded;
 }
 
-// A text that runs from `from` to a terminator in the frame's encoding, and
-// what follows it: [from, end) and [rest, size). Without a terminator the
-// text takes everything and nothing follows.
-struct Split {
-    uint32_t end;
-    uint32_t rest;
-};
+// W???: the URL, ISO-8859-1.
+int decode_url(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how) {
+    FieldPtr url = string_field(content, size, KELID3_ENC_ISO8859);
+    return attach(frame, &url, 1, how);
+}
 
-Split split_at_terminator(const uint8_t *content, uint32_t from, uint32_t size) {
+// WXXX: encoding byte, description, terminator, URL (ISO-8859-1 whatever the
+// description's encoding). COMM, USLT: encoding byte, language, description,
+// terminator, text. Without a terminator the description takes everything.
+int decode_described(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how,
+                     bool comment) {
+    const uint32_t from = comment ? 1 + kLanguageLength : 1;
+    if (size < from || !encoding_ok(how, content[0])) return kNotDecoded;
     const bool utf16 = is_utf16(content[0]);
     const uint32_t end = find_terminator(content, from, size, utf16);
-    return {end, end < size ? end + (utf16 ? 2 : 1) : size};
-}
-
-int decode_url(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how) {
-    FieldPtr fields[] = {string_field(content, size, KELID3_ENC_ISO8859)};
-    return attach(frame, fields, how);
-}
-
-int decode_user_url(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how) {
-    if (!encoding_ok(how, content[0])) return kNotDecoded;
-    const Split description = split_at_terminator(content, 1, size);
-    // The URL is ISO-8859-1 whatever the description's encoding.
+    const uint32_t rest = end < size ? end + (utf16 ? 2 : 1) : size;
     FieldPtr fields[] = {
-        string_field(content + 1, description.end - 1, content[0]),
-        string_field(content + description.rest, size - description.rest, KELID3_ENC_ISO8859)};
-    return attach(frame, fields, how);
-}
-
-int decode_comment(id3_frame *frame, const uint8_t *content, uint32_t size, const Decoding &how) {
-    constexpr uint32_t kDescriptionAt = 1 + kLanguageLength;
-    if (size < kDescriptionAt || !encoding_ok(how, content[0])) return kNotDecoded;
-    const Split description = split_at_terminator(content, kDescriptionAt, size);
-    FieldPtr fields[] = {
-        string_field(content + 1, kLanguageLength, KELID3_ENC_ISO8859),
-        string_field(content + kDescriptionAt, description.end - kDescriptionAt, content[0]),
-        string_field(content + description.rest, size - description.rest, content[0])};
-    return attach(frame, fields, how);
+        comment ? string_field(content + 1, kLanguageLength, KELID3_ENC_ISO8859) : nullptr,
+        string_field(content + from, end - from, content[0]),
+        string_field(content + rest, size - rest, comment ? content[0] : KELID3_ENC_ISO8859)};
+    return attach(frame, fields + !comment, comment ? 3 : 2, how);
 }
 
 // Where the MIME type of a picture's content ends and its picture type lies.
@@ -239,9 +221,9 @@ int id3_parse_v2_frame(id3_frame *frame, const uint8_t *content, uint32_t size,
         case Form::kUrl:
             return decode_url(frame, content, size, how);
         case Form::kUserUrl:
-            return decode_user_url(frame, content, size, how);
+            return decode_described(frame, content, size, how, false);
         case Form::kComment:
-            return decode_comment(frame, content, size, how);
+            return decode_described(frame, content, size, how, true);
         case Form::kUnknown:
             ID3_LOG_AS(how.log, kDecoder, INFO, "Unknown frame: %08x, %c%c%c%c", frame->id,
                        ID3_ID_CHARS(frame->id));

@@ -128,14 +128,19 @@ static_assert(count_of(P) == 1, "one picture frame");
 static_assert(count_of(K) == 53, "53 frames recognised, not decoded");
 static_assert(described() == 82, "82 descriptions: the ID3v2.4 list but WXXX");
 
-// The rows split into identifier and class, and one block of texts.
+// The rows split into identifiers, classes and one block of texts, each
+// found by row number.
+struct Key {
+    uint32_t key;
+};
 struct Frames {
-    KnownFrame frame[kCount];
+    Key key[kCount];
+    FrameClass kind[kCount];
 };
 
 constexpr Frames frames_of() {
     Frames out{};
-    for (size_t i = 0; i < kCount; ++i) out.frame[i] = {kRows[i].key, kRows[i].kind};
+    for (size_t i = 0; i < kCount; ++i) out.key[i] = {kRows[i].key}, out.kind[i] = kRows[i].kind;
     return out;
 }
 
@@ -153,17 +158,20 @@ constexpr Frames kFrames = frames_of();
 constexpr auto kTexts = pack_strings<packed_bytes(texts_of().text)>(texts_of().text);
 // Every frame is classified through this index, found at most three slots
 // from home.
-constexpr auto kIndex = index_keys<256>(kFrames.frame);
-static_assert(index_finds_all(kFrames.frame, kIndex, 3), "every row within three slots");
+constexpr auto kIndex = index_keys<256>(kFrames.key);
+static_assert(index_finds_all(kFrames.key, kIndex, 3), "every row within three slots");
 
 }  // namespace
 
-const KnownFrame *find_frame(uint32_t id) {
-    return find_row(kFrames.frame, kIndex, id);
+FrameRow find_frame(uint32_t id) {
+    const Key *key = find_row(kFrames.key, kIndex, id);
+    if (key == nullptr) return {kNoFrame, FrameClass::kKnown};
+    const auto row = static_cast<uint32_t>(key - kFrames.key);
+    return {row, kFrames.kind[row]};
 }
 
-const char *frame_description(const KnownFrame *row) {
-    return kTexts[static_cast<size_t>(row - kFrames.frame)];
+const char *frame_description(uint32_t row) {
+    return kTexts[row];
 }
 
 }  // namespace kelid3::detail

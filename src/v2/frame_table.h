@@ -14,16 +14,18 @@ enum class FrameClass : uint8_t {
     kKnown,    // recognised, not decoded
 };
 
-struct KnownFrame {
-    uint32_t key;  // packed identifier
+// A row of the table: its number, and how its frame is decoded.
+struct FrameRow {
+    uint32_t row;  // kNoFrame: the identifier is not in the table
     FrameClass kind;
 };
+inline constexpr uint32_t kNoFrame = UINT32_MAX;
 
-// The row of this identifier (all 32 bits compared), or null.
-const KnownFrame *find_frame(uint32_t id);
+// The row of this identifier (all 32 bits compared).
+FrameRow find_frame(uint32_t id);
 
 // The row's ID3v2.4 description, or null for a frame that the ID3v2.4 list
 // does not describe (WXXX, and the ID3v2.3 frames).
-const char *frame_description(const KnownFrame *row);
+const char *frame_description(uint32_t row);
 
 }  // namespace kelid3::detail

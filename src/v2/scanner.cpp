@@ -70,17 +70,19 @@ struct FrameHeader {
     uint32_t size;
     uint32_t flags;
     uint32_t length;  // header bytes in front of the content
-    bool pic_layout;  // ID3v2.2: a picture (PIC) has a layout of its own
     bool skipped;     // compressed, encrypted or unsynchronised: passed over
 };
 
-// The frame size of an ID3v2.4 header: syncsafe, as the format says, or a
-// plain 32-bit number where a writer put one (a byte with its top bit set
-// cannot be syncsafe).
-uint32_t v24_frame_size(std::FILE *log, const uint8_t *p) {
-    if (!any_top_bit(p)) return syncsafe32(p);
+// An ID3v2.4 frame size that cannot be syncsafe (a byte has its top bit set):
+// the plain 32-bit number its writer put there.
+[[gnu::cold]] uint32_t plain_size(std::FILE *log, const uint8_t *p) {
     ID3_LOG_AS(log, kScanner, WARN, "illegal size: 0x%08x. Not syncsafe as it should be.", le32(p));
     return be32(p);
+}
+
+// The frame size of an ID3v2.4 header: syncsafe, as the format says, or plain.
+uint32_t v24_frame_size(std::FILE *log, const uint8_t *p) {
+    return any_top_bit(p) ? plain_size(log, p) : syncsafe32(p);
 }
 
 // Reads the frame header at `p`, where ten bytes remain. False, after the
@@ -94,7 +96,6 @@ bool read_frame_header(std::FILE *log, const FrameLayout &layout, uint16_t skip_
     if (!all_id_chars(header.id, mask)) {
         return reject_identifier(log, layout.version, header.id, mask);
     }
-    header.pic_layout = three;
     if (three) header.id = map_v22_frame_identifier(header.id);
     header.length = layout.header_length;
     switch (layout.size) {
@@ -133,27 +134,12 @@ bool is_selected(const uint32_t *ids, uint32_t id) {
 // One scan over the frames of a tag. Every bound is a count of the bytes left:
 // the position never passes the buffer's length, except that a frame passed
 // over for its flags may reach past it, after which the next pass ends the
-// scan as malformed.
+// scan as malformed. What the call and the version decide is settled once.
 class Scan {
   public:
     // `limit`: the offset at which the frames end, as the tag's header sets it.
     Scan(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag, Call &call,
-         const FrameLayout *layout)
-        : buf_(buf),
-          len_(len),
-          tag_(tag),
-          call_(call),
-          layout_(layout),
-          limit_(limit),
-          undo_unsync_((call.flags & KELID3_READ_UNSYNC) != 0),
-          // An ID3v2.4 tag unsynchronised as a whole: every frame may hold FF 00.
-          tag_unsync_(layout != nullptr && layout->per_frame_unsync &&
-                      (tag->flags & kTagUnsynchronised) != 0),
-          skip_flags_(
-              layout == nullptr
-                  ? 0
-                  : layout->compressed | layout->encrypted |
-                        (undo_unsync_ && layout->per_frame_unsync ? 0 : layout->unsynchronised)) {}
+         const FrameLayout *layout);
 
     // The checks before each frame header; true when one is to be read, with
     // a frame record in hand.
@@ -163,7 +149,7 @@ class Scan {
     // Ends a scan of a tag whose version has no frame layout.
     void unsupported() {
         const uint32_t version = tag_->version;
-        ID3_LOG_AS(call_.log, kScanner, ERROR,
+        ID3_LOG_AS(log_, kScanner, ERROR,
                    "unsupported ID3-Version %d.%d.%d. Unable to parse frame-size.",
                    (version >> 16) & 0xFF, (version >> 8) & 0xFF, version & 0xFF);
         result_ = KELID3_EBADTAG;
@@ -177,7 +163,8 @@ class Scan {
 
   private:
     [[nodiscard]] bool reaches_past_buffer(const FrameHeader &header) const;
-    bool pass_over_large(const FrameHeader &header);
+    [[gnu::cold]] bool pass_over_large(const FrameHeader &header);
+    [[gnu::cold]] uint8_t *resynchronised(const uint8_t *content, uint32_t &size);
     bool decode(const FrameHeader &header);
     [[nodiscard]] uint32_t prefix_length(uint32_t flags) const;
     void pass(uint32_t n);
@@ -186,39 +173,69 @@ class Scan {
     uint32_t len_;
     id3_tag *tag_;
     Call &call_;
+    std::FILE *log_;
+    const uint32_t *ids_;
     const FrameLayout *layout_;
     uint32_t limit_;
-    bool undo_unsync_;
-    bool tag_unsync_;
-    uint16_t skip_flags_;
-    uint32_t pos_ = 0;       // offset of the next frame header
-    uint32_t frame_at_ = 0;  // offset of the last frame header read
-    bool overrun_ = false;   // a frame passed over reaches past the buffer
+    Decoding how_;
+    uint16_t skip_flags_ = 0;        // flags that make a frame passed over
+    uint16_t prefix_flags_ = 0;      // flags that announce bytes in front of the content
+    uint16_t resync_flags_ = 0;      // flags that make a frame resynchronised
+    bool resync_all_ = false;        // every frame resynchronised (ID3v2.4 header flag 0x80)
+    bool pass_over_marked_ = false;  // frames holding FF 00 passed over (the same, not undone)
+    bool large_ok_;                  // frames of any size passed over, not refused
+    uint32_t pos_ = 0;               // offset of the next frame header
+    uint32_t frame_at_ = 0;          // offset of the last frame header read
+    bool overrun_ = false;           // a frame passed over reaches past the buffer
     int32_t result_ = 0;
     FramePtr frame_;  // the record in hand, reused until a frame is linked
 };
 
+Scan::Scan(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag, Call &call,
+           const FrameLayout *layout)
+    : buf_(buf),
+      len_(len),
+      tag_(tag),
+      call_(call),
+      log_(call.log),
+      ids_(call.ids),
+      layout_(layout),
+      limit_(limit),
+      how_{call.log, (call.flags & KELID3_READ_ALL_FRAMES) != 0, PictureLayout::kApic},
+      large_ok_((call.flags & KELID3_READ_LARGE_FRAMES) != 0) {
+    if (layout == nullptr) return;
+    if (layout->id_chars == 3) how_.picture = PictureLayout::kPic;
+    prefix_flags_ = static_cast<uint16_t>(layout->grouped | layout->data_length);
+    // ID3v2.4 marks unsynchronisation frame by frame, or for every frame in
+    // its header; it is undone on request and otherwise makes frames passed over.
+    const bool undo = layout->per_frame_unsync && (call.flags & KELID3_READ_UNSYNC) != 0;
+    const bool tag_unsync = layout->per_frame_unsync && (tag->flags & kTagUnsynchronised) != 0;
+    skip_flags_ = static_cast<uint16_t>(layout->compressed | layout->encrypted |
+                                        (undo ? 0 : layout->unsynchronised));
+    resync_flags_ = undo ? layout->unsynchronised : 0;
+    resync_all_ = undo && tag_unsync;
+    pass_over_marked_ = tag_unsync && !undo;
+}
+
 bool Scan::next_frame() {
-    ID3_LOG_AS(call_.log, kScanner, TRACE,
-               "inbuf: %u/%u (0x%x/0x%x) tag->header_size %u, tag->size %u", pos_, len_, pos_, len_,
-               tag_->header_size, tag_->size);
+    ID3_LOG_AS(log_, kScanner, TRACE, "inbuf: %u/%u (0x%x/0x%x) tag->header_size %u, tag->size %u",
+               pos_, len_, pos_, len_, tag_->header_size, tag_->size);
     if (overrun_) {
-        ID3_LOG_AS(call_.log, kScanner, ERROR, "Malformed tag ??? (or bug?) inbuf: %d/%d", pos_,
-                   len_);
+        ID3_LOG_AS(log_, kScanner, ERROR, "Malformed tag ??? (or bug?) inbuf: %d/%d", pos_, len_);
         result_ = KELID3_EBADTAG;
         return false;
     }
     if (len_ - pos_ < kMinFrameHeaderRoom) {
-        ID3_LOG_AS(call_.log, kScanner, INFO, "end of buffer reached");
+        ID3_LOG_AS(log_, kScanner, INFO, "end of buffer reached");
         return false;
     }
     if (pos_ == limit_) {
-        ID3_LOG_AS(call_.log, kScanner, INFO, "scanned tag completedly: size %d (excluding header)",
+        ID3_LOG_AS(log_, kScanner, INFO, "scanned tag completedly: size %d (excluding header)",
                    tag_->size);
         return false;
     }
     if (pos_ > limit_) {
-        ID3_LOG_AS(call_.log, kScanner, INFO,
+        ID3_LOG_AS(log_, kScanner, INFO,
                    "scanned beyond tag. Malformed input ??? (or bug?) size: %u inbuf: %u/%u "
                    "(0x%x/0x%x)",
                    tag_->size, pos_, len_, pos_, len_);
@@ -226,7 +243,7 @@ bool Scan::next_frame() {
     if (!frame_) {
         frame_ = new_frame();
         if (!frame_) {
-            ID3_LOG_AS(call_.log, kScanner, INFO, "unable to malloc new buffer.");
+            ID3_LOG_AS(log_, kScanner, INFO, "unable to malloc new buffer.");
             result_ = KELID3_ENOMEM;
             return false;
         }
@@ -238,14 +255,14 @@ bool Scan::read_frame() {
     const FrameLayout &layout = *layout_;
     frame_at_ = pos_;
     FrameHeader header{};
-    if (!read_frame_header(call_.log, layout, skip_flags_, buf_ + pos_, header)) {
-        ID3_LOG_AS(call_.log, kScanner, WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
+    if (!read_frame_header(log_, layout, skip_flags_, buf_ + pos_, header)) {
+        ID3_LOG_AS(log_, kScanner, WARN, "illegal frame identifier '%c%c%c%c' Stop at %d/%d.",
                    ID3_ID_CHARS(header.id), pos_, len_);
         return false;
     }
     if (header.skipped) {
         const uint32_t flags = header.flags;
-        report_skipped(call_.log, header, (flags & layout.compressed) != 0,
+        report_skipped(log_, header, (flags & layout.compressed) != 0,
                        (flags & layout.encrypted) != 0, (flags & layout.unsynchronised) != 0);
         ++call_.skipped_frames;
         pass(header.length);
@@ -253,7 +270,7 @@ bool Scan::read_frame() {
         return true;
     }
     if (reaches_past_buffer(header)) {
-        ID3_LOG_AS(call_.log, kScanner, INFO, "frame beyond buffer end: %08x %c%c%c%c", header.id,
+        ID3_LOG_AS(log_, kScanner, INFO, "frame beyond buffer end: %08x %c%c%c%c", header.id,
                    ID3_ID_CHARS(header.id));
         return false;
     }
@@ -261,21 +278,21 @@ bool Scan::read_frame() {
     if (header.size == 0 || header.size > kMaxFrameSize) return pass_over_large(header);
     // Unsynchronisation that is not undone: a frame that it changed is passed
     // over rather than returned corrupted.
-    if (tag_unsync_ && !undo_unsync_ && holds_unsync_mark(buf_ + pos_, header.size)) {
-        report_skipped(call_.log, header, false, false, true);
+    if (pass_over_marked_ && holds_unsync_mark(buf_ + pos_, header.size)) {
+        report_skipped(log_, header, false, false, true);
         ++call_.skipped_frames;
         pos_ += header.size;
         return true;
     }
-    ID3_LOG_AS(call_.log, kScanner, TRACE, "frame: %c%c%c%c, size: %d (0x%x) flags: 0x%04x [%d,%d]",
+    ID3_LOG_AS(log_, kScanner, TRACE, "frame: %c%c%c%c, size: %d (0x%x) flags: 0x%04x [%d,%d]",
                ID3_ID_CHARS(header.id), header.size, header.size, header.flags, pos_,
                pos_ + header.size);
-    if (call_.ids != nullptr) {
-        if (!is_selected(call_.ids, header.id)) {
+    if (ids_ != nullptr) {
+        if (!is_selected(ids_, header.id)) {
             pos_ += header.size;
             return true;
         }
-        ID3_LOG_AS(call_.log, kScanner, TRACE, "found requested id %08x, %c%c%c%c", header.id,
+        ID3_LOG_AS(log_, kScanner, TRACE, "found requested id %08x, %c%c%c%c", header.id,
                    ID3_ID_CHARS(header.id));
     }
     return decode(header);
@@ -284,13 +301,13 @@ bool Scan::read_frame() {
 // A frame of size 0 or above the limit ends the scan, or with
 // KELID3_READ_LARGE_FRAMES is passed over (it lies inside the buffer then).
 bool Scan::pass_over_large(const FrameHeader &header) {
-    if ((call_.flags & KELID3_READ_LARGE_FRAMES) == 0) {
-        ID3_LOG_AS(call_.log, kScanner, ERROR, "frame size: %u. Stop here.", header.size);
+    if (!large_ok_) {
+        ID3_LOG_AS(log_, kScanner, ERROR, "frame size: %u. Stop here.", header.size);
         result_ = KELID3_ERANGE;
         return false;
     }
-    ID3_LOG_AS(call_.log, kScanner, INFO, "passing over frame of size %u: %08x %c%c%c%c",
-               header.size, header.id, ID3_ID_CHARS(header.id));
+    ID3_LOG_AS(log_, kScanner, INFO, "passing over frame of size %u: %08x %c%c%c%c", header.size,
+               header.id, ID3_ID_CHARS(header.id));
     ++call_.large_frames;
     pos_ += header.size;
     return true;
@@ -302,8 +319,7 @@ bool Scan::pass_over_large(const FrameHeader &header) {
 bool Scan::reaches_past_buffer(const FrameHeader &header) const {
     const uint32_t room = len_ - pos_ - header.length;  // ten bytes remain: no wrap
     const bool end_past_4gib = header.size > UINT32_MAX - pos_ - header.length;
-    const bool refused =
-        header.size > kMaxFrameSize && (call_.flags & KELID3_READ_LARGE_FRAMES) == 0;
+    const bool refused = header.size > kMaxFrameSize && !large_ok_;
     return header.size > room && !(end_past_4gib && refused);
 }
 
@@ -320,27 +336,20 @@ bool Scan::decode(const FrameHeader &header) {
     frame_->size = header.size;
     const uint8_t *content = buf_ + pos_;
     uint32_t size = header.size;
-    // Unsynchronisation undone: the content as its writer meant it, prefixes
-    // included.
+    uint32_t prefix = 0;
     BlockPtr<uint8_t> resynced;
-    if (undo_unsync_ && (tag_unsync_ || (header.flags & layout_->unsynchronised) != 0)) {
-        resynced.reset(static_cast<uint8_t *>(std::malloc(size)));
-        if (!resynced) {
-            ID3_LOG_AS(call_.log, kScanner, INFO, "unable to malloc %u bytes to resynchronise.",
-                       size);
-            result_ = KELID3_ENOMEM;
-            return false;
+    if (resync_all_ || (header.flags & (resync_flags_ | prefix_flags_)) != 0) {
+        if (resync_all_ || (header.flags & resync_flags_) != 0) {
+            resynced.reset(resynchronised(content, size));
+            if (!resynced) return false;
+            content = resynced.get();
         }
-        size = resynchronise(content, size, resynced.get());
-        content = resynced.get();
+        prefix = prefix_length(header.flags);
     }
-    const uint32_t prefix = prefix_length(header.flags);
-    const Decoding how{call_.log, (call_.flags & KELID3_READ_ALL_FRAMES) != 0,
-                       header.pic_layout ? PictureLayout::kPic : PictureLayout::kApic};
     // A frame too short to hold its prefixes and a byte of content is not read.
-    const int decoded = size > prefix
-                            ? id3_parse_v2_frame(frame_.get(), content + prefix, size - prefix, how)
-                            : kNotDecoded;
+    const int decoded =
+        size > prefix ? id3_parse_v2_frame(frame_.get(), content + prefix, size - prefix, how_)
+                      : kNotDecoded;
     if (decoded < 0) {
         result_ = KELID3_EBADTAG;
         return false;
@@ -349,11 +358,25 @@ bool Scan::decode(const FrameHeader &header) {
     if (decoded == kDecoded) {
         link_frame(tag_, frame_);
     } else {
-        ID3_LOG_AS(call_.log, kScanner, INFO,
+        ID3_LOG_AS(log_, kScanner, INFO,
                    "unable to parse v2 frame: id=%08x, %c%c%c%c. Skipping it.", header.id,
                    ID3_ID_CHARS(header.id));
     }
     return true;
+}
+
+// Unsynchronisation undone: a new block with the content as its writer meant
+// it, prefixes included, its length in `size`; null, ending the scan, when
+// there is no block.
+uint8_t *Scan::resynchronised(const uint8_t *content, uint32_t &size) {
+    auto *block = static_cast<uint8_t *>(std::malloc(size));
+    if (block == nullptr) {
+        ID3_LOG_AS(log_, kScanner, INFO, "unable to malloc %u bytes to resynchronise.", size);
+        result_ = KELID3_ENOMEM;
+        return nullptr;
+    }
+    size = resynchronise(content, size, block);
+    return block;
 }
 
 // Passes over `n` bytes of a frame that is not read. Should they reach past
@@ -384,8 +407,8 @@ int32_t run_scan(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag,
 // ID3v2.2 and 2.3 tags unsynchronised as a whole: frame sizes count the bytes
 // as they are once FF 00 is FF again, so the frames are found in a copy of
 // the tag with that undone. What the caller learns is in its own bytes.
-int32_t scan_resynchronised(const uint8_t *buf, uint32_t len, uint32_t limit, id3_tag *tag,
-                            Call &call) {
+[[gnu::cold]] int32_t scan_resynchronised(const uint8_t *buf, uint32_t len, uint32_t limit,
+                                          id3_tag *tag, Call &call) {
     // The tag's bytes behind its header (a few more behind an extended header).
     const uint32_t extent = tag->size < len ? tag->size : len;
     BlockPtr<uint8_t> copy{static_cast<uint8_t *>(std::malloc(extent != 0 ? extent : 1))};
@@ -395,11 +418,9 @@ int32_t scan_resynchronised(const uint8_t *buf, uint32_t len, uint32_t limit, id
         return KELID3_ENOMEM;
     }
     const uint32_t copied = resynchronise(buf, extent, copy.get());
-    // The frames' end moves with the bytes in front of it.
+    // The frames' end moves by the pairs in front of it (copied <= extent).
     const uint32_t copy_limit =
-        limit <= extent
-            ? resynchronised_length(buf, limit)
-            : (limit - extent > UINT32_MAX - copied ? UINT32_MAX : copied + (limit - extent));
+        limit <= extent ? resynchronised_length(buf, limit) : limit - (extent - copied);
     const int32_t result = run_scan(copy.get(), copied, copy_limit, tag, call);
     call.stopped_at = stored_offset(buf, extent, call.stopped_at);
     return result < 0

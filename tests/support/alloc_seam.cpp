@@ -49,12 +49,15 @@ class BlockCheck : public testing::EmptyTestEventListener {
     }
 };
 
-[[maybe_unused]] const bool registered = (testing::UnitTest::GetInstance()->listeners().Append(new BlockCheck), true);
+[[maybe_unused]] const bool registered =
+    (testing::UnitTest::GetInstance()->listeners().Append(new BlockCheck), true);
 
 }  // namespace
 
 extern "C" {
-void *__wrap_malloc(size_t size) { return allocate(size, false); }
+void *__wrap_malloc(size_t size) {
+    return allocate(size, false);
+}
 void *__wrap_calloc(size_t n, size_t size) {
     return n != 0 && size > SIZE_MAX / n ? nullptr : allocate(n * size, true);
 }
@@ -86,8 +89,12 @@ void __wrap_free(void *p) {
     if (void *p = __real_malloc(size != 0 ? size : 1)) return p;
     throw std::bad_alloc();
 }
-[[gnu::noinline]] void operator delete(void *p) noexcept { __real_free(p); }
-[[gnu::noinline]] void operator delete(void *p, size_t) noexcept { __real_free(p); }
+[[gnu::noinline]] void operator delete(void *p) noexcept {
+    __real_free(p);
+}
+[[gnu::noinline]] void operator delete(void *p, size_t) noexcept {
+    __real_free(p);
+}
 #endif
 
 std::atomic<long> alloc_seam::count{0}, alloc_seam::live{0}, alloc_seam::news{0};

@@ -11,15 +11,20 @@
 using Bytes = std::vector<uint8_t>;
 
 // The bytes of s, embedded NULs included: bytes("a\0b"s).
-inline Bytes bytes(const std::string &s) { return Bytes(s.begin(), s.end()); }
+inline Bytes bytes(const std::string &s) {
+    return Bytes(s.begin(), s.end());
+}
 inline Bytes operator+(Bytes a, const Bytes &b) {
     a.insert(a.end(), b.begin(), b.end());
     return a;
 }
-inline Bytes fill(size_t n, uint8_t value = 0) { return Bytes(n, value); }
+inline Bytes fill(size_t n, uint8_t value = 0) {
+    return Bytes(n, value);
+}
 // A 28-bit value in four 7-bit bytes.
 inline Bytes syncsafe(uint32_t v) {
-    return {uint8_t(v >> 21 & 0x7F), uint8_t(v >> 14 & 0x7F), uint8_t(v >> 7 & 0x7F), uint8_t(v & 0x7F)};
+    return {uint8_t(v >> 21 & 0x7F), uint8_t(v >> 14 & 0x7F), uint8_t(v >> 7 & 0x7F),
+            uint8_t(v & 0x7F)};
 }
 // Packed identifier: id("TIT2") == 0x54495432, id("TT2") == 0x00545432.
 inline uint32_t id(const std::string &chars) {
@@ -40,8 +45,8 @@ struct V1Tag {
         };
         Bytes note = padded(comment, 30);
         if (track >= 0) note[28] = 0, note[29] = uint8_t(track);
-        return bytes("TAG") + padded(title, 30) + padded(artist, 30) + padded(album, 30) + padded(year, 4) + note +
-               Bytes{genre};
+        return bytes("TAG") + padded(title, 30) + padded(artist, 30) + padded(album, 30) +
+               padded(year, 4) + note + Bytes{genre};
     }
 };
 
@@ -53,10 +58,12 @@ struct V2Tag {
         : head{'I', 'D', '3', major, revision, flags} {}
     // A frame whose header declares `declared` bytes (-1: those of the
     // content), followed by `content`. ID3v2.2 and older: 24-bit size, no flags.
-    V2Tag &frame(const std::string &id, const Bytes &content, uint16_t flags = 0, int64_t declared = -1) {
+    V2Tag &frame(const std::string &id, const Bytes &content, uint16_t flags = 0,
+                 int64_t declared = -1) {
         const auto n = uint32_t(declared < 0 ? int64_t(content.size()) : declared);
         const Bytes size =
-            head[3] == 4 ? syncsafe(n) : Bytes{uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
+            head[3] == 4 ? syncsafe(n)
+                         : Bytes{uint8_t(n >> 24), uint8_t(n >> 16), uint8_t(n >> 8), uint8_t(n)};
         if (head[3] <= 2) return raw(bytes(id) + Bytes(size.begin() + 1, size.end()) + content);
         return raw(bytes(id) + size + Bytes{uint8_t(flags >> 8), uint8_t(flags)} + content);
     }
@@ -66,7 +73,7 @@ struct V2Tag {
     }
     // Bytes among the frames (an extended header first), as they are.
     V2Tag &raw(const Bytes &b) {
-        body = body + b;
+        body.insert(body.end(), b.begin(), b.end());
         return *this;
     }
     V2Tag &padding(size_t n) { return raw(fill(n)); }
@@ -75,7 +82,9 @@ struct V2Tag {
         declared_size = declared;
         return *this;
     }
-    Bytes build() const { return head + syncsafe(declared_size ? declared_size : uint32_t(body.size())) + body; }
+    Bytes build() const {
+        return head + syncsafe(declared_size ? declared_size : uint32_t(body.size())) + body;
+    }
 
     Bytes head, body;
     uint32_t declared_size = 0;
