@@ -255,9 +255,9 @@ TEST_F(Tool, MemoryRunningOutFailsOneFileAndTheRunGoesOn) {
     V2Tag big(4);  // read in about 30 MiB, printed in 100 MiB more (each \1 as \u0001)
     for (int i = 0; i < 20; ++i) big.text("TIT2", 0, std::string(500000, '\1'));
     write("big.mp3", big.build());
-    const Bytes one = V2Tag(4).text("TIT2", 0, "").body;  // 8 MiB of one-byte frames: more
+    const Bytes one = V2Tag(4).text("TIT2", 0, "").body;  // 16 MiB of one-byte frames: more
     Bytes flood;                                          // records than the library can hold
-    while (flood.size() < (8 << 20)) flood.insert(flood.end(), one.begin(), one.end());
+    while (flood.size() < (16 << 20)) flood.insert(flood.end(), one.begin(), one.end());
     write("flood.mp3", V2Tag(4).raw(flood).build());
     const Result r = run({"--json", "big.mp3", "flood.mp3", "samples/id3v1.mp3"}, {}, 100 << 10);
     EXPECT_EQ(jq(r.out, "[.[] | .error // .tags[0].version]"),
