@@ -1,235 +1,316 @@
 // SPDX-License-Identifier: MIT
 // kelid3-info: lists, exports and extracts the ID3 tags of files.
 //
-// Each file is read in two small pieces: the leading ID3v2 tag (14 bytes, then
-// exactly the rest of the tag as its header measures it) and the last 128
-// bytes (an ID3v1 tag). The audio in between is never read.
-#include <fcntl.h>
+// One pipeline: the walk names the files; each is read into its model (on
+// -j threads, at most that many at a time); in the walk's order the driver
+// writes its pictures and hands it to the one printer, then releases it.
+#include <langinfo.h>
 #include <sys/stat.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
+#include <clocale>
+#include <condition_variable>
 #include <cstring>
+#include <deque>
+#include <functional>
+#include <mutex>
 #include <new>
-#include <string>
-#include <vector>
+#include <thread>
 
-#include "console.h"
-#include "files.h"
-#include "frames.h"
-#include "kelid3.hpp"
-#include "library_log.h"
+#include "model.h"
 #include "options.h"
-#include "report.h"
+#include "output.h"
+#include "pictures.h"
+#include "printers.h"
 #include "text.h"
-#include "utf.h"
+#include "walk.h"
+
+#ifndef KELID3_INFO_VERSION
+#define KELID3_INFO_VERSION "unknown"
+#endif
 
 namespace kelid3_info {
 namespace {
 
-// Makes the picture directory when it is not there; false when unusable.
-bool prepare_picture_dir(const std::string &dir) {
-    struct stat info {};
-    if (stat(dir.c_str(), &info) != 0) {
-        if (errno != ENOENT || (mkdir(dir.c_str(), 0777) != 0 && errno != EEXIST)) {
-            message(terminal_text(dir) + ": " + std::strerror(errno));
-            return false;
+using namespace kelid3::literals;
+
+struct Slot {
+    Item item;
+    FileModel model;
+    bool done = false;
+};
+
+// Reads files on worker threads and shows them in the order they were added,
+// with at most `jobs` of them read or waiting at a time. Without threads it
+// reads and shows each file as it is added.
+class Pipeline {
+  public:
+    Pipeline(uint64_t jobs, std::function<void(Slot &)> read, std::function<void(Slot &)> show)
+        : jobs_(jobs), read_(std::move(read)), show_(std::move(show)) {
+        try {
+            for (uint64_t i = 0; jobs > 1 && i < jobs; ++i)
+                threads_.emplace_back([this] { work(); });
+        } catch (const std::system_error &) {
+            // fewer threads, or none
         }
-        return true;
     }
-    if (!S_ISDIR(info.st_mode)) {
-        message(terminal_text(dir) + ": not a directory");
-        return false;
+    ~Pipeline() {  // after drain(), or when unwinding: the threads end, nothing is shown
+        std::unique_lock<std::mutex> lock(mutex_);
+        stop_ = true;
+        work_.notify_all();
+        lock.unlock();
+        for (std::thread &thread : threads_) thread.join();
     }
-    return true;
-}
+    Pipeline(const Pipeline &) = delete;
+    Pipeline &operator=(const Pipeline &) = delete;
 
-// The file's name without its directory and its last extension; "stdin" for
-// standard input.
-std::string stem_of(const std::string &path) {
-    if (path == kStandardInput) return "stdin";
-    std::string name = path;
-    while (name.size() > 1 && name.back() == '/') name.pop_back();
-    const size_t slash = name.rfind('/');
-    if (slash != std::string::npos) name.erase(0, slash + 1);
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.erase(dot);
-    return name;
-}
+    void add(Item item) {
+        auto slot = std::make_unique<Slot>();
+        slot->item = std::move(item);
+        if (threads_.empty()) {
+            read_(*slot);
+            return show_(*slot);
+        }
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (queue_.size() >= jobs_) show_first(lock);
+        queue_.push_back(std::move(slot));
+        work_.notify_one();
+    }
 
-// A path as messages name it.
-std::string shown(const std::string &path) {
-    return path == kStandardInput ? "standard input" : terminal_text(path);
-}
+    // Shows what is left.
+    void drain() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        while (!queue_.empty()) show_first(lock);
+    }
 
-// Whether standard output and the console are one terminal: the progress line
-// is then erased before output too.
-bool output_on_console() {
-    struct stat out {
-    }, err{};
-    return isatty(1) && isatty(Console::instance().fd()) && fstat(1, &out) == 0 &&
-           fstat(Console::instance().fd(), &err) == 0 && out.st_rdev == err.st_rdev;
-}
+  private:
+    void work() {
+        std::unique_lock<std::mutex> lock(mutex_);
+        for (;;) {
+            work_.wait(lock, [this] { return stop_ || next_ < queue_.size(); });
+            if (next_ == queue_.size()) return;
+            Slot &slot = *queue_[next_++];
+            lock.unlock();
+            read_(slot);
+            lock.lock();
+            slot.done = true;
+            done_.notify_all();
+        }
+    }
+
+    void show_first(std::unique_lock<std::mutex> &lock) {
+        done_.wait(lock, [this] { return queue_.front()->done; });
+        std::unique_ptr<Slot> slot = std::move(queue_.front());
+        queue_.pop_front();
+        --next_;
+        lock.unlock();
+        show_(*slot);
+        slot.reset();
+        lock.lock();
+    }
+
+    uint64_t jobs_;
+    std::function<void(Slot &)> read_, show_;
+    std::vector<std::thread> threads_;
+    std::mutex mutex_;
+    std::condition_variable work_, done_;
+    std::deque<std::unique_ptr<Slot>> queue_;  // in the order added
+    size_t next_ = 0;                          // the first slot no thread has taken
+    bool stop_ = false;
+};
+
+struct Counts {
+    uint64_t files = 0, tags = 0, untagged = 0, refused = 0, unreadable = 0;
+    uint64_t written = 0, not_written = 0;
+};
 
 class Run {
   public:
-    Run(const Options &options, LibraryLog &log)
+    Run(const Options &options, Output &output, ReadSettings settings,
+        std::unique_ptr<Printer> printer)
         : options_(options),
-          log_(log),
-          report_(
-              make_report(options.kind, stdout,
-                          std::vector<uint32_t>(options.frames.begin(),
-                                                options.frames.end() - !options.frames.empty()))),
-          progress_(options.progress),
-          shared_terminal_(output_on_console()) {
-        read_options_.ids = options.frames.empty() ? nullptr : options.frames.data();
-        read_options_.max_tag_bytes = options.max_tag_bytes;
-    }
+          output_(output),
+          settings_(std::move(settings)),
+          printer_(std::move(printer)),
+          progress_(options.progress, output) {}
 
     int execute() {
-        report_->begin();
-        Walker walker(options_.extensions,
-                      {[this](const std::string &path) { read(path); },
-                       [this](const std::string &path, const std::string &reason, bool error) {
-                           problem(path, reason, error);
-                       }});
-        for (const std::string &path : options_.paths) {
-            if (path == kStandardInput) {
-                read(path);
-            } else {
-                walker.walk(path);
+        output_.out(printer_->begin());
+        {
+            Pipeline pipeline(
+                options_.jobs, [this](Slot &slot) { read(slot); },
+                [this](Slot &slot) { show(slot); });
+            Walker walker(options_.extensions, [&](Item item) { pipeline.add(std::move(item)); });
+            for (const std::string &path : options_.paths) {
+                if (path == kStandardInput) pipeline.add(Item{path, true, "", 0});
+                if (path != kStandardInput) walker.walk(path);
             }
+            pipeline.drain();
         }
-        report_->end();
-        progress_.finish();
-        if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
-            message(std::string("standard output: ") + std::strerror(errno));
-            status_ = kFailure;
-        }
-        if (options_.summary) summary();
+        output_.out(printer_->end());
+        if (!output_.finish()) status_ = 2;
+        if (!options_.summary) return status_;
+        std::string summary = "summary: " + std::to_string(counts_.files) + " files, " +
+                              std::to_string(counts_.tags) + " tags, " +
+                              std::to_string(counts_.untagged) + " untagged, " +
+                              std::to_string(counts_.refused) + " refused, " +
+                              std::to_string(counts_.unreadable) + " unreadable";
+        if (!options_.picture_dir.empty())
+            summary += ", " + std::to_string(counts_.written) + " pictures written, " +
+                       std::to_string(counts_.not_written) + " not written";
+        output_.message(summary);
         return status_;
     }
 
   private:
-    void problem(const std::string &path, const std::string &reason, bool error) {
-        message(shown(path) + ": " + reason);
-        if (!error) return;
-        status_ = kFailure;
-        ++counts_.unreadable;
-        report_->unreadable(path, reason);
+    // A path as messages name it.
+    static std::string name_of(const std::string &path) {
+        return path == kStandardInput ? "standard input" : shown(path);
     }
 
-    void read(const std::string &path) {
-        pictures_ = 0;
-        if (options_.log) std::fflush(stdout);  // output stands before the next lines
-        FileResult result;
+    // On any thread.
+    void read(Slot &slot) {
+        if (!slot.item.note.empty()) return;
         try {
-            result = read_tags(path, read_options_);
+            slot.model = read_file(slot.item.path, settings_);
         } catch (const std::bad_alloc &) {
-            result = FileResult();
-            result.error = "out of memory";
-        }
-        log_.sync();  // the library's lines for this file come first
-        ++counts_.files;
-        if (!result.error.empty()) {
-            problem(path, result.error, true);
-            return progress_.update(counts_);
-        }
-        counts_.tags += result.tags.size();
-        counts_.refused += result.issues.size();
-        if (shared_terminal_) Console::instance().clear_progress();
-        const FramePrepare prepare = [this, &path](FrameView &frame) { extract(path, frame); };
-        report_->file(result, options_.extract ? prepare : FramePrepare());
-        if (result.tags.empty() && status_ == kAllTagged) status_ = kSomeUntagged;
-        progress_.update(counts_);
-    }
-
-    void extract(const std::string &path, FrameView &frame) {
-        if (!frame.picture) return;
-        Picture &picture = *frame.picture;
-        std::string target = options_.picture_dir;
-        if (target.back() != '/') target += '/';
-        target +=
-            stem_of(path) + "-" + std::to_string(++pictures_) + "." + picture_extension(picture);
-        std::string error;
-        switch (write_new_file(target, picture.data, error)) {
-            case WriteResult::kWritten:
-                picture.saved_as = utf8_to_utf8(target);
-                break;
-            case WriteResult::kExists:
-                message(shown(target) + ": exists already, not overwritten");
-                break;
-            case WriteResult::kFailed:
-                message(shown(target) + ": " + error);
-                status_ = kFailure;
-                break;
+            slot.model = FileModel();
+            slot.model.error = "out of memory";
         }
     }
 
-    void summary() const {
-        message("summary: " + std::to_string(counts_.files) + " files, " +
-                std::to_string(counts_.tags) + " tags, " + std::to_string(counts_.refused) +
-                " refused, " + std::to_string(counts_.unreadable) + " unreadable");
+    // In the walk's order.
+    void show(Slot &slot) {
+        FileModel &model = slot.model;
+        model.path = slot.item.path;
+        const std::string name = name_of(model.path);
+        status_ = std::max(status_, slot.item.status);
+        if (!slot.item.note.empty()) {
+            output_.message(name + ": " + slot.item.note);
+            if (slot.item.status < 2) return;
+            model.error = slot.item.note;
+        } else {
+            if (!model.log.empty()) output_.err(model.log);
+            ++counts_.files;
+        }
+        if (!model.error.empty()) {
+            if (slot.item.note.empty()) output_.message(name + ": " + model.error);
+            status_ = 2;
+            ++counts_.unreadable;
+        } else {
+            if (!options_.picture_dir.empty()) save(model);
+            counts_.tags += model.tags.size();
+            counts_.refused += model.refused.size();
+            counts_.untagged += model.tags.empty();
+            if (model.tags.empty() && slot.item.named) status_ = std::max(status_, 1);
+        }
+        print(model);
+        progress_.update(counts_.files, counts_.tags);
+    }
+
+    void save(FileModel &model) {
+        const uint64_t failed = save_pictures(model, options_.picture_dir, options_.max_pictures);
+        for (const Tag &tag : model.tags) {
+            for (const Frame &frame : tag.frames) {
+                if (!frame.picture) continue;
+                counts_.written += !frame.picture->saved_as.empty();
+                if (!frame.picture->error.empty()) output_.message(shown(frame.picture->error));
+            }
+        }
+        counts_.not_written += failed + model.pictures_over_limit;
+        if (failed != 0) status_ = 2;
+    }
+
+    void print(FileModel &model) {
+        std::string text;
+        try {
+            text = printer_->entry(model);
+        } catch (const std::bad_alloc &) {
+            FileModel failed;
+            failed.path = std::move(model.path);
+            model = FileModel();  // what it held is released first
+            failed.error = "out of memory";
+            output_.message(name_of(failed.path) + ": out of memory");
+            status_ = 2;
+            text = printer_->entry(failed);
+        }
+        output_.out(text);
+        if (options_.form == Form::kJsonLines) output_.flush();
     }
 
     const Options &options_;
-    LibraryLog &log_;
-    std::unique_ptr<Report> report_;
+    Output &output_;
+    const ReadSettings settings_;
+    std::unique_ptr<Printer> printer_;
     Progress progress_;
-    bool shared_terminal_;
-    ReadOptions read_options_;
     Counts counts_;
-    int pictures_ = 0;  // pictures of the current file
-    int status_ = kAllTagged;
+    int status_ = 0;
 };
 
-// Warns once for each identifier of --frames that the library never decodes.
-// Runs while the library's lines are out of sight.
-void warn_undecoded(const std::vector<uint32_t> &frames) {
-    for (size_t i = 0; i + 1 < frames.size(); ++i) {
-        const uint32_t id = frames[i];
-        if (std::find(frames.begin(), frames.begin() + static_cast<long>(i), id) !=
-            frames.begin() + static_cast<long>(i)) {
-            continue;
-        }
-        const std::string name(kelid3::id_string(id).view());
-        switch (decoded_by_library(id)) {
-            case Decoded::kFromId3v2:
-                break;
-            case Decoded::kFromId3v1Only:
-                message("--frames: " + name + ": the library decodes no ID3v2 frame " + name +
-                        ", only the ID3v1 field it stands for");
-                break;
-            case Decoded::kNever:
-                message("--frames: " + name + ": the library never decodes " + name +
-                        " frames: none is shown");
-                break;
-        }
-    }
+// Whether the locale's character set is UTF-8. The C library is left in the
+// "C" locale: nothing else of the tool depends on it.
+bool locale_is_utf8() {
+    const bool set = std::setlocale(LC_CTYPE, "") != nullptr;
+    const bool utf8 = set && std::strcmp(nl_langinfo(CODESET), "UTF-8") == 0;
+    std::setlocale(LC_CTYPE, "C");
+    return utf8;
 }
 
-int main_program(int argc, char **argv) {
-    Options options;
-    const int status = parse_options(argc, argv, options);
-    if (status >= 0) return status;
-    if (options.extract && !prepare_picture_dir(options.picture_dir)) return kFailure;
-    // The tool's messages go to a copy of the standard error it was started
-    // with; descriptor 2 is the library's.
-    const int copy = fcntl(2, F_DUPFD_CLOEXEC, 3);
-    if (copy >= 0) Console::instance().set_fd(copy);
-    LibraryLog log;
-    warn_undecoded(options.frames);
-    std::string error;
-    if (options.log && !log.show(error)) {
-        message("--log: the library's lines cannot be shown: " + error);
-        return kFailure;
+// Makes the picture directory when it is not there; false when unusable.
+bool picture_directory(const std::string &dir, Output &output) {
+    struct stat info {};
+    const char *problem = nullptr;
+    if (stat(dir.c_str(), &info) == 0) {
+        if (S_ISDIR(info.st_mode)) return true;
+        problem = "not a directory";
+    } else if (mkdir(dir.c_str(), 0777) != 0) {  // it says why stat failed, if not ENOENT
+        problem = std::strerror(errno);
     }
-    Run run(options, log);
-    const int result = run.execute();
-    log.stop();
-    return result;
+    if (problem != nullptr) output.message(shown(dir) + ": " + problem);
+    return problem == nullptr;
+}
+
+int run(int argc, char **argv) {
+    Output output;
+    set_utf8_output(locale_is_utf8());
+    Options options;
+    const std::string error =
+        parse_options(std::vector<std::string>(argv + 1, argv + argc), options);
+    if (options.utf8) set_utf8_output(true);
+    if (!error.empty()) {
+        output.message(error);
+        output.err("Try 'kelid3-info --help' for more information.\n");
+        return 2;
+    }
+    if (options.help || options.version) {
+        output.out(options.help ? help_text()
+                                : "kelid3-info (libkelid3) " KELID3_INFO_VERSION "\n");
+        return output.finish() ? 0 : 2;
+    }
+    if (!options.picture_dir.empty() && !picture_directory(options.picture_dir, output)) return 2;
+    ReadSettings settings;
+    settings.flags = options.strict ? 0 : KELID3_READ_COMPLETE;
+    settings.max_tag_bytes = options.max_tag_bytes;
+    settings.log = options.log;
+    std::vector<uint32_t> columns = options.frames.empty() ? kDefaultColumns : options.frames;
+    if (options.form == Form::kCsv || !options.frames.empty()) {
+        settings.shown = columns;
+        settings.ids = columns;
+        // The year of ID3v2.3 tags, for the column TDRC.
+        if (options.form == Form::kCsv && std::count(columns.begin(), columns.end(), "TDRC"_id))
+            settings.ids.push_back("TYER"_id);
+        settings.ids.push_back(0);
+    }
+    for (const uint32_t id : options.frames) {
+        const char first = static_cast<char>(id >> 24);
+        if (!options.strict && first != 'T' && first != 'W' && id != "COMM"_id && id != "USLT"_id &&
+            id != "APIC"_id)
+            output.message("--frames: " + std::string(kelid3::id_string(id).view()) +
+                           ": the library decodes no such frame: none is shown");
+    }
+    Run run(options, output, std::move(settings), make_printer(options.form, std::move(columns)));
+    return run.execute();
 }
 
 }  // namespace
@@ -237,10 +318,9 @@ int main_program(int argc, char **argv) {
 
 int main(int argc, char **argv) {
     try {
-        return kelid3_info::main_program(argc, argv);
+        return kelid3_info::run(argc, argv);
     } catch (const std::bad_alloc &) {
-        std::fflush(stdout);
-        kelid3_info::Console::instance().write("kelid3-info: out of memory\n");
+        kelid3_info::write_all(2, "kelid3-info: out of memory\n");
     }
-    return kelid3_info::kFailure;
+    return 2;
 }
