@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdio>
+#include <mutex>
 #include <regex>
 #include <sstream>
 
@@ -108,11 +109,14 @@ class LogCapture {
 
   private:
     static ssize_t write(void *self, const char *bytes, size_t n) {
+        // stdio's own stream lock is invisible to ThreadSanitizer
         auto *capture = static_cast<LogCapture *>(self);
+        const std::lock_guard<std::mutex> hold(capture->mutex_);
         capture->text_.append(bytes, n), ++capture->writes_;
         return ssize_t(n);
     }
     FILE *saved_, *file_;
+    std::mutex mutex_;
     std::string text_;
     long writes_ = 0;
 };
