@@ -39,7 +39,6 @@ class Output {
     std::string buffer_;
     int out_errno_ = 0;    // the first failure of standard output
     bool shared_ = false;  // standard output and error are one terminal
-    bool err_terminal_ = false;
     bool progress_shown_ = false;
 };
 
