@@ -158,7 +158,11 @@ inline std::string dump(const id3_tag *tag) {
 
 // A reader's result, frames and lines as fields of a golden file.
 inline Fields outcome(int32_t result, const id3_tag *tag, const std::string &lines) {
-    return {{"result", std::to_string(result)}, {"frame", frames(tag)}, {"line", lines}};
+    Fields out;
+    out.emplace_back("result", std::to_string(result));
+    out.emplace_back("frame", frames(tag));
+    out.emplace_back("line", lines);
+    return out;
 }
 
 // kelid3_tag_parse of the whole of b (ids: the selection list with its 0, or
