@@ -81,13 +81,9 @@ TEST(Join, IsNotImplemented) {
 // 41: the frames end 66 bytes into the tag. Expected: tests/golden/parse_sizes.
 TEST(Parse, GivesTheTagSizeOnlyWhenTheScanStopsShortInsideTheBuffer) {
     const auto tag = [](size_t padding, size_t audio, size_t cut = 0) {
-        Bytes b = V2Tag(3)
-                      .text("TIT2", 0, "abcd")
-                      .text("TPE1", 3, std::string(30, 'e'))
-                      .padding(padding)
-                      .build();
-        b = b + fill(audio, 0xFF);
-        if (cut) b.resize(cut);
+        const V2Tag frames = V2Tag(3).text("TIT2", 0, "abcd").text("TPE1", 3, std::string(30, 'e'));
+        Bytes b = V2Tag(frames).padding(padding).build() + fill(audio, 0xFF);
+        b.resize(cut ? cut : b.size());
         return b;
     };
     const Case rows[] = {
