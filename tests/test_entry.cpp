@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: MIT
-// The entry points kelid3_tag_query, kelid3_tag_parse and kelid3_tags_join,
+// The entry points kelid3_tag_query and kelid3_tag_parse,
 // the release of the records and the diagnostic line writer id3_log.
 #include <new>
 
@@ -59,21 +59,6 @@ TEST(Parse, RefusesANullBufferOrTagPointer) {
     EXPECT_EQ(log.lines(),
               "kelid3_tag_parse: TRACE illegal arguments.\n"
               "kelid3_tag_parse: TRACE illegal arguments.");
-}
-
-// kelid3::parse hands over a null tag pointer: no "*tag not NULL" line.
-TEST(Parse, FromCppWritesNoLineOfALeakedTag) {
-    LogCapture log;
-    EXPECT_EQ(kelid3::parse(kV1.data(), 128).code(), 128);
-    EXPECT_EQ(log.lines("kelid3_tag_parse"),
-              "TRACE inbuf 128\nTRACE id3v1: header: 3\n"
-              "id3_parse_v1_body: TRACE genre: ff\nTRACE id3v1: body: 125");
-}
-
-TEST(Join, IsNotImplemented) {
-    LogCapture log;
-    EXPECT_EQ(kelid3_tags_join(), -1);
-    EXPECT_EQ(log.lines(), "kelid3_tags_join: ERROR NYI!");
 }
 
 // The header's tag size when the scan stopped short of it and the buffer holds

@@ -65,8 +65,8 @@ TEST(ToIso8859, ConvertsUtf8AndUtf16AndRefusesOtherEncodings) {
 }
 
 // Fields of other kinds give null silently, UTF-8 of 4 GiB - 1 bytes (a block
-// that a 32-bit size cannot count) before a byte is read; the conversion to
-// UTF-8 is not there.
+// that a 32-bit size cannot count) before a byte is read. Neither the
+// conversion to UTF-8 nor the join of tags is there.
 TEST(ToIso8859, GivesNullForFieldsOfOtherKindsOrBeyond4GiB) {
     HandField blob(FIELD_BLOB, 3, "abc"), number(FIELD_UINT, 3, ""), odd(4, 3, "abc"),
         huge(FIELD_STRING, 3, "abc");
@@ -76,9 +76,10 @@ TEST(ToIso8859, GivesNullForFieldsOfOtherKindsOrBeyond4GiB) {
         EXPECT_FALSE(kelid3_field_to_iso8859(f));
     EXPECT_FALSE(kelid3_field_to_iso8859(nullptr));
     EXPECT_FALSE(kelid3_field_to_utf8(&blob.f));
+    EXPECT_EQ(kelid3_tags_join(), -1);
     EXPECT_EQ(log.lines(),
               "utf8_to_8859_15: ERROR unable to alloc space for utf8->latin1\n"
-              "kelid3_field_to_utf8: ERROR NYI!");
+              "kelid3_field_to_utf8: ERROR NYI!\nkelid3_tags_join: ERROR NYI!");
 }
 
 // Every kind of field; blobs of 3, 4 and 12 bytes (native 32-bit words: the
