@@ -17,11 +17,9 @@ namespace {
 // had, and the allocations asked for (after a failure, none but an ID3v1
 // frame's field block).
 TEST(AllocFailure, EachAllocationOfAParseFailsAsDocumented) {
-    const V2Tag v23 = V2Tag(3)
-                          .text("TIT2", 0, "Title")
-                          .text("TPE1", 1, "\xFF\xFE\x41\0"s)
-                          .frame("APIC", apic(0, "image/png", 3, {0}, {1, 2}))
-                          .text("TALB", 0, "Al");
+    const V2Tag titled = V2Tag(3).text("TIT2", 0, "Title").text("TPE1", 1, "\xFF\xFE\x41\0"s);
+    const Bytes png = apic(0, "image/png", 3, {0}, {1, 2});
+    const V2Tag v23 = V2Tag(titled).frame("APIC", png).text("TALB", 0, "Al");
     const Bytes v1 = V1Tag{"Title", "Artist", "Album", "1999", "Note", 7, 17}.build();
     const Bytes comm = V2Tag(3).frame("COMM", bytes("\0engd\0t"s)).build();
     const std::vector<uint32_t> selected = {id("TIT2"), id("APIC"), 0};
