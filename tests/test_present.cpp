@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: MIT
-// Text conversion to ISO-8859-1 and the tag dump, on records built by hand.
+// Text conversion to ISO-8859-1 (its block failing too), the entry points not
+// there yet, and the tag dump, on records built by hand.
 #include <cstring>
 #include <deque>
 #include <tuple>
