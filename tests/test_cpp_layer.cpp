@@ -9,6 +9,8 @@ using namespace kelid3::literals;
 
 namespace {
 
+// Identifier literals of four and three characters are constants (of two or
+// five: refused, id_literal_length.cpp).
 static_assert("TIT2"_id == 0x54495432u);
 static_assert("CRM"_id == 0x0043524Du);
 static_assert("\xFF\x80\x01\x7F"_id == 0xFF80017Fu);
