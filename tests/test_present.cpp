@@ -1,16 +1,18 @@
 // SPDX-License-Identifier: MIT
-// Text conversion to ISO-8859-1 and the tag dump, on records built by hand.
+// Text conversion to ISO-8859-1 (its block failing too), the entry points not
+// there yet, and the tag dump, on records built by hand.
 #include <cstring>
 #include <deque>
 #include <tuple>
 
+#include "support/alloc_seam.h"
 #include "support/records.h"
 
 namespace {
 
 // Input: the encoding byte, then the text, as a frame holds them. Out: the
-// text in front of its NUL, "(null)" for none; the lines. Expected:
-// tests/golden/to_iso8859.
+// text in front of its NUL, "(null)" for none; the lines; both again with the
+// result's block made to fail ("no memory"). Expected: tests/golden/to_iso8859.
 TEST(ToIso8859, ConvertsUtf8AndUtf16AndRefusesOtherEncodings) {
     const Case rows[] = {
         // UTF-8: the lead byte gives the length, each following byte its low 7 bits
@@ -49,22 +51,36 @@ TEST(ToIso8859, ConvertsUtf8AndUtf16AndRefusesOtherEncodings) {
     };
     expect_rows("to_iso8859", rows, [](const Case &row) {
         HandField field(FIELD_STRING, row.input[0], {row.input.begin() + 1, row.input.end()});
-        LogCapture log;
-        const kelid3::iso8859_text text(kelid3_field_to_iso8859(&field.f));
-        return Fields{{"text", text ? esc(text.get(), std::strlen(text.get())) : "(null)"},
-                      {"line", log.lines()}};
+        Fields out;
+        for (const std::string no_memory : {"", ", no memory"}) {
+            LogCapture log;
+            alloc_seam::fail_nth(no_memory.empty() ? 0 : 1);
+            const kelid3::iso8859_text text(kelid3_field_to_iso8859(&field.f));
+            alloc_seam::fail_nth(0);
+            out.emplace_back("text" + no_memory,
+                             text ? esc(text.get(), std::strlen(text.get())) : "(null)");
+            out.emplace_back("line" + no_memory, log.lines());
+        }
+        return out;
     });
 }
 
-// Fields of other kinds give null silently; the conversion to UTF-8 is not there.
-TEST(ToIso8859, GivesNullForFieldsOfOtherKinds) {
-    HandField blob(FIELD_BLOB, 3, "abc"), number(FIELD_UINT, 3, ""), odd(4, 3, "abc");
+// Fields of other kinds give null silently, UTF-8 of 4 GiB - 1 bytes (a block
+// that a 32-bit size cannot count) before a byte is read. Neither the
+// conversion to UTF-8 nor the join of tags is there.
+TEST(ToIso8859, GivesNullForFieldsOfOtherKindsOrBeyond4GiB) {
+    HandField blob(FIELD_BLOB, 3, "abc"), number(FIELD_UINT, 3, ""), odd(4, 3, "abc"),
+        huge(FIELD_STRING, 3, "abc");
+    huge.f.length = 0xFFFFFFFF;
     LogCapture log;
-    for (const id3_field *f : {&blob.f, &number.f, &odd.f})
+    for (const id3_field *f : {&blob.f, &number.f, &odd.f, &huge.f})
         EXPECT_FALSE(kelid3_field_to_iso8859(f));
     EXPECT_FALSE(kelid3_field_to_iso8859(nullptr));
     EXPECT_FALSE(kelid3_field_to_utf8(&blob.f));
-    EXPECT_EQ(log.lines(), "kelid3_field_to_utf8: ERROR NYI!");
+    EXPECT_EQ(kelid3_tags_join(), -1);
+    EXPECT_EQ(log.lines(),
+              "utf8_to_8859_15: ERROR unable to alloc space for utf8->latin1\n"
+              "kelid3_field_to_utf8: ERROR NYI!\nkelid3_tags_join: ERROR NYI!");
 }
 
 // Every kind of field; blobs of 3, 4 and 12 bytes (native 32-bit words: the

@@ -39,15 +39,14 @@ TEST(Utf8, EveryEncodingBecomesUtf8) {
         {"an odd last zero", bytes("\1\xFF\xFE\x41\0\0"s)},
     };
     expect_rows("utf8", rows, [](const Case &row) {
-        const HandField hand(FIELD_STRING, row.input[0], {row.input.begin() + 1, row.input.end()});
-        const id3_field &field = hand.f;
+        const HandField field(FIELD_STRING, row.input[0], {row.input.begin() + 1, row.input.end()});
         uint32_t length = 0xFFFF;
-        char *text = kelid3_field_utf8(&field, &length);
+        char *text = kelid3_field_utf8(&field.f, &length);
         if (text == nullptr) return Fields{{"utf8", "(null)"}};
         const std::string utf8(text, length);
         EXPECT_EQ(text[length], '\0');
         std::free(text);
-        EXPECT_EQ(kelid3::field(&field).utf8().view(), utf8);
+        EXPECT_EQ(kelid3::field(&field.f).utf8().view(), utf8);
         return Fields{{"utf8", esc(utf8.data(), utf8.size(), false)}};
     });
 }

@@ -36,14 +36,13 @@ TEST(V2Header, StoresItsMembersAndReturnsTheOffsetOfTheFirstFrame) {
         id3_tag t{0, 0, 0xFFFFFFFF, 0xFFFFFFFF, nullptr};
         LogCapture log;
         const int rc = id3_parse_v2x_header(row.input.data(), uint32_t(row.input.size()), &t);
-        const std::string lines = log.lines("id3_parse_v2x_header");
         const Parsed p = parse(row.input);
-        Fields out = outcome(p.rc, p.tag.get(), lines);
-        out[0].first = "parse";
-        out.emplace_back("result", std::to_string(rc));
-        out.emplace_back(
-            "record", format("%x %x %d %d", t.version, t.flags, int(t.size), int(t.header_size)));
-        return out;
+        return Fields{
+            {"result", std::to_string(rc)},
+            {"record", format("%x %x %d %d", t.version, t.flags, int(t.size), int(t.header_size))},
+            {"line", log.lines("id3_parse_v2x_header")},
+            {"parse", std::to_string(p.rc)},
+            {"frame", frames(p.tag.get())}};
     });
 }
 
