@@ -88,13 +88,13 @@ class Tool : public testing::Test {
 
 TEST_F(Tool, ExportsTheSamplesAsBeforeAsJsonLinesOrOneArray) {
     const Result lines = run({"--json-lines", "--ext", "mp3", "samples"});
-    EXPECT_EQ(lines.out, slurp(KELID3_SOURCE_DIR "/tools/tests/samples.jsonl"));
+    EXPECT_EQ(lines.out, slurp(KELID3_SOURCE_DIR "/tools/tests/golden/samples"));
     EXPECT_EQ(lines.err + std::to_string(lines.status), "0");
     EXPECT_EQ(jq(run({"--json", "--ext", "mp3", "samples"}).out, ".[]"), jq(lines.out, "."));
 }
 
 struct GoldenRow {
-    const char *name;  // tools/tests/golden/NAME.txt
+    const char *name;  // tools/tests/golden/NAME
     std::vector<std::string> args;
 };
 
@@ -160,7 +160,7 @@ TEST_F(Tool, PrintsEachCaseAsTheGoldenTextsSay) {
         text = std::regex_replace(text, std::regex("next (0x[0-9a-f]+|\\(nil\\))|[0-9]+ files/s"),
                                   "#");
         text += std::to_string(r.status) + "\n";
-        const std::string golden = KELID3_SOURCE_DIR "/tools/tests/golden/"s + row.name + ".txt";
+        const std::string golden = KELID3_SOURCE_DIR "/tools/tests/golden/"s + row.name;
         if (getenv("KELID3_GOLDEN_UPDATE")) std::ofstream(golden) << text;
         EXPECT_EQ(text, slurp(golden));
     }
