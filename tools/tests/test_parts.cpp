@@ -77,8 +77,6 @@ TEST(Options, SetWhatEachOptionSays) {
     EXPECT_EQ(o.frames, (std::vector<uint32_t>{0x54495439, 0x54585858}));
     EXPECT_EQ(o.extensions, (std::vector<std::string>{"mp3", "m4a"}));
     EXPECT_EQ(o.paths, (std::vector<std::string>{"-j", "-"}));
-    Options version;  // no path needed
-    EXPECT_EQ(parse_options({"--version"}, version), "");
     EXPECT_EQ(parse_options({"--max-tag-bytes=3M", "f"}, o), "");
     EXPECT_EQ(o.max_tag_bytes, 3u << 20);
     EXPECT_EQ(parse_options({"--max-tag-bytes", "2k", "f"}, o), "");
