@@ -150,6 +150,7 @@ TEST_F(Tool, PrintsEachCaseAsTheGoldenTextsSay) {
         {"dump", "kelid3-info --dump g/both.mp3 g/v25.mp3 g/cover.jpg missing"},
         {"summary", "kelid3-info --summary --progress g/both.mp3 g/v1.mp3 g/cover.jpg"},
         {"empty", "kelid3-info --json empty"},
+        {"json-no-frames", "kelid3-info --json g/header.mp3"},
         {"help", "kelid3-info --help"},
         {"version-needs-no-path", "kelid3-info --version >/dev/null"},
         {"above-4g", "kelid3-info --max-tag-bytes 4194305K f"},

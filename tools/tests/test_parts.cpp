@@ -63,6 +63,10 @@ TEST(Escape, HidesControlsBidiAndBadBytesInEachStyle) {
     set_utf8_output(true);
 }
 
+TEST(CsvField, QuotesAFieldOfAQuoteWithoutCommaOrLineBreak) {
+    EXPECT_EQ(csv_field("a\"b"), "\"a\"\"b\"");
+}
+
 // Each mistake's message is pinned end to end (test_kelid3_info.cpp); here,
 // what a valid command line sets.
 TEST(Options, SetWhatEachOptionSays) {
