@@ -80,6 +80,9 @@ class Tool : public testing::Test {
         std::string text = "$ "s + row.script + "\n" + r.out + "-- standard error\n" + r.err;
         text = std::regex_replace(text, std::regex("next (0x[0-9a-f]+|\\(nil\\))|[0-9]+ files/s"),
                                   "#");
+        // A coverage build writes its profile at exit, which a file size
+        // limit makes fail with lines of its own.
+        text = std::regex_replace(text, std::regex("libgcov profiling error:[^\n]*\n"), "");
         text += "-- exit status " + std::to_string(r.status) + "\n";
         const std::string golden = KELID3_SOURCE_DIR "/tools/tests/golden/"s + row.name;
         if (getenv("KELID3_GOLDEN_UPDATE")) std::ofstream(golden) << text;
